@@ -1,0 +1,31 @@
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace murmex {
+
+// Tag texts are single-byte on disk (Latin-1, Windows-1252 where the two differ) and UTF-8 in
+// memory. These helpers convert between the two and count and cut UTF-8 text by characters, so a
+// text cut to a byte limit on disk never loses half a character.
+
+// Windows-1252 bytes to UTF-8. Bytes 1252 leaves undefined map to the Latin-1 control characters.
+std::string DecodeNarrow(std::string_view narrow);
+
+// UTF-8 to Windows-1252. A character the code page lacks, or a malformed UTF-8 byte, becomes '?'.
+std::string EncodeNarrow(std::string_view utf8);
+
+// Number of characters (code points) in a UTF-8 text; a malformed byte counts as one character.
+std::size_t CharCount(std::string_view utf8);
+
+// The first `count` characters of a UTF-8 text.
+std::string_view LeftChars(std::string_view utf8, std::size_t count);
+
+// Removes leading and trailing characters with codes 0 to 32.
+std::string_view TrimControls(std::string_view text);
+
+// The part of a text before its first NUL character; the whole text when it has none.
+std::string_view CutAtNul(std::string_view text);
+
+}  // namespace murmex
