@@ -1,7 +1,6 @@
 #pragma once
 
 #include <cstdint>
-#include <initializer_list>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -18,6 +17,9 @@ using TTagValue = std::variant<std::monostate, int, std::string>;
 // looking a key up ignores case as well.
 class TAuTags {
 public:
+    // Keys with their values at creation.
+    using TFieldList = std::vector<std::pair<std::string_view, TTagValue>>;
+
     virtual ~TAuTags() = default;
 
     // Every value becomes empty; Empty and Changed become true.
@@ -46,7 +48,7 @@ public:
     bool Changed() const { return Changed_; }
 
 protected:
-    explicit TAuTags(std::initializer_list<std::pair<std::string_view, TTagValue>> fields);
+    explicit TAuTags(const TFieldList& fields);
 
 private:
     struct Field {

@@ -1,11 +1,14 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <filesystem>
 #include <string>
 #include <string_view>
 
 namespace murmex {
+
+class TagFile;
 
 // The 128-byte ID3v1 / ID3v1.1 tag at the end of an MP3 file, and the Lyrics3 (version 2) block
 // that may sit right before it. Texts are UTF-8 in memory and Windows-1252 on disk.
@@ -18,7 +21,6 @@ public:
     // Texts of this many characters or more are also held in the long fields.
     static constexpr std::size_t LongFieldChars = 31;
 
-    TID3v1() { ResetFields(); }
 
     void ResetFields();
 
@@ -73,7 +75,10 @@ public:
 private:
     static void StoreText(std::string_view value, std::string& plain, std::string& longField);
     // Establishes HasTag and HasLyrics3 for this file; with readData also fills the fields.
-    bool ReadTagAndLyrics(const std::filesystem::path& fileName, bool readData);
+    bool ReadTagAndLyrics(TagFile& file, bool readData);
+    void ApplyTag(const std::array<char, 128>& tag);
+    // False for an id that ends the walk over the Lyrics3 fields.
+    bool ApplyLyrics3Field(std::string_view id, std::string_view data);
 
     bool HasTag_ = false;
     uint8_t TagVersion_ = 1;

@@ -26,6 +26,6 @@ std::string_view LeftChars(std::string_view utf8, std::size_t count);
 std::string_view TrimControls(std::string_view text);
 
 // The part of a text before its first NUL character; the whole text when it has none.
-std::string_view CutAtNul(std::string_view text);
+std::string_view TextBeforeNul(std::string_view text);
 
 }  // namespace murmex
