@@ -1,0 +1,68 @@
+#include "app/qt_dialogs.h"
+
+#include <QDir>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QStringList>
+
+namespace murmex {
+
+QString ToQtFilter(const std::string& filter) {
+  const QStringList parts = QString::fromStdString(filter).split('|');
+  QStringList entries;
+  for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+    const QString description = parts[i].trimmed();
+    const QString patterns = "(" + parts[i + 1].split(';', Qt::SkipEmptyParts).join(' ') + ")";
+    entries << (description.endsWith(patterns) ? description : description + " " + patterns);
+  }
+  return entries.join(";;");
+}
+
+QtDialogs::QtDialogs(QWidget* parent) : parent_(parent) {}
+
+static std::optional<std::string> RunFileDialog(QWidget* parent, const FileDialogRequest& request,
+                                                QFileDialog::AcceptMode mode) {
+  QFileDialog dialog(parent, QString::fromStdString(request.title));
+  dialog.setAcceptMode(mode);
+  dialog.setFileMode(mode == QFileDialog::AcceptOpen ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
+  // The save command asks its own overwrite question after it has applied the extension.
+  dialog.setOption(QFileDialog::DontConfirmOverwrite);
+  dialog.setNameFilter(ToQtFilter(request.filter));
+  if (!request.defaultExtension.empty()) dialog.setDefaultSuffix(QString::fromStdString(request.defaultExtension));
+  const QString folder = QString::fromStdString(request.initialFolder);
+  if (!folder.isEmpty()) dialog.setDirectory(folder);
+  if (!request.initialName.empty()) dialog.selectFile(QString::fromStdString(request.initialName));
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+  return QDir::toNativeSeparators(dialog.selectedFiles().first()).toStdString();
+}
+
+std::optional<std::string> QtDialogs::OpenFile(const FileDialogRequest& request) {
+  return RunFileDialog(parent_, request, QFileDialog::AcceptOpen);
+}
+
+std::optional<std::string> QtDialogs::SaveFile(const FileDialogRequest& request) {
+  return RunFileDialog(parent_, request, QFileDialog::AcceptSave);
+}
+
+MessageResult QtDialogs::ShowMessage(const std::string& text, const std::string& caption, MessageIcon icon,
+                                     MessageButtons buttons) {
+  QMessageBox box(parent_);
+  box.setWindowTitle(QString::fromStdString(caption));
+  box.setText(QString::fromStdString(text));
+  switch (icon) {
+    case MessageIcon::Information: box.setIcon(QMessageBox::Information); break;
+    case MessageIcon::Warning: box.setIcon(QMessageBox::Warning); break;
+    case MessageIcon::Error: box.setIcon(QMessageBox::Critical); break;
+    case MessageIcon::None: box.setIcon(QMessageBox::NoIcon); break;
+  }
+  if (buttons == MessageButtons::YesNo) {
+    box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+    box.setDefaultButton(QMessageBox::Yes);
+    return box.exec() == QMessageBox::Yes ? MessageResult::Yes : MessageResult::No;
+  }
+  box.setStandardButtons(QMessageBox::Ok);
+  box.exec();
+  return MessageResult::Ok;
+}
+
+}  // namespace murmex
