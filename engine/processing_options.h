@@ -1,0 +1,52 @@
+#pragma once
+
+#include <atomic>
+#include <string>
+
+namespace murmex {
+
+// User settings read by the engine while it runs. The window's thread writes them and the
+// processing thread reads them without locks, so each one is a single atomic value.
+struct ProcessingOptions {
+    ProcessingOptions();
+
+    std::atomic<float> BiasFactor;
+    std::atomic<float> ReductionFactor;
+    std::atomic<bool> ApplyPreviewNoiseReduction{false};  // "Apply preview noise reduction"
+    std::atomic<bool> DetailAmplifier{false};             // "Fourier detail amplifier"
+    std::atomic<bool> DcOffsetCorrection{false};          // "DC Offset correction"
+    std::atomic<bool> StopNoiseEstimation{false};         // "Stop noise estimation"
+    std::atomic<bool> CaptureMinima{false};               // "Capture minima"
+};
+
+// Slider ranges and start positions of the two reduction controls.
+inline constexpr int kBiasMinPosition = -20;
+inline constexpr int kBiasMaxPosition = 20;
+inline constexpr int kBiasInitialPosition = 0;
+inline constexpr int kReductionMinPosition = 100;
+inline constexpr int kReductionMaxPosition = 1100;
+inline constexpr int kReductionInitialPosition = 600;
+
+struct CaptionColour {
+    int Red = 0;
+    int Green = 0;
+    int Blue = 0;
+    bool operator==(const CaptionColour&) const = default;
+};
+
+struct BiasCaption {
+    std::string Text;
+    CaptionColour Colour;
+};
+
+// Factor of a slider position; positions outside the slider's range are clamped to it.
+float BiasFactorFor(int position);
+float ReductionFactorFor(int position);
+
+// Noise bias slider handler: sets BiasFactor and returns the caption of its label.
+BiasCaption NoiseLevel1Change(int position, ProcessingOptions& options);
+
+// Reduction slider handler: sets ReductionFactor and returns the caption of its label.
+std::string att1Change(int position, ProcessingOptions& options);
+
+}  // namespace murmex

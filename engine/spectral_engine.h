@@ -1,0 +1,144 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+#include "engine/dc_offset_filter.h"
+#include "engine/fftw_interface.h"
+#include "engine/processing_options.h"
+
+namespace murmex {
+
+// Short-time spectral noise reduction of 16-bit PCM blocks: sine-windowed 2048-point frames
+// advancing by half a frame, per-bin noise tracking on the odd bins, Wiener-type gains and
+// overlap-add. Output lags input by one block.
+//
+// All state lives in fixed arrays, so processing a block never allocates. PrepareEngine, the
+// table builders and the set-up calls run on the main thread while no block is processed;
+// ProcessBlock and RemoveDcOffset run on the one thread that drives a preview or a save.
+class SpectralEngine {
+public:
+    static constexpr int kFftSize = FftwInterface::kSize;
+    static constexpr int kBins = FftwInterface::kBins;
+    static constexpr int kChannelSlots = 3;
+    static constexpr int kStateSize = kChannelSlots * kBins;
+    static constexpr int kBlockSamples = 1024;
+    static constexpr int kBlockBytes = kBlockSamples * 2;
+    static constexpr int kMaxChannels = 2;
+
+    using StateArray = std::array<float, kStateSize>;
+    using Block = std::array<int16_t, kBlockSamples>;
+
+    explicit SpectralEngine(ProcessingOptions& options);
+    SpectralEngine(const SpectralEngine&) = delete;
+    SpectralEngine& operator=(const SpectralEngine&) = delete;
+
+    // Load step: sets the channel count (1 or 2; anything else throws std::invalid_argument)
+    // and FrameLength = 2048 / channels.
+    void SetChannels(int channels);
+    // Load step: the next PrepareEngine makes fresh FFT plans.
+    void ClearEngineReady() { engineReady_ = false; }
+    // Load step: PreviousMinimum = 1.0 for bins 0..1023 of each channel of the source.
+    void ResetPreviousMinimum();
+    void ComputeDcCoefficient() { dcFilter_.ComputeDcCoefficient(); }
+    void BuildAnalysisWindow();
+    void BuildSmoothingKernel();
+
+    // Resets the state for a new run and makes the FFT plans when they are missing. With
+    // "Stop noise estimation" on, the learnt noise estimate is kept.
+    void PrepareEngine();
+    // Teardown: releases the FFT plans.
+    void ReleasePlans();
+
+    void RemoveDcOffset(int16_t* block, int byteCount, int channels) {
+        dcFilter_.RemoveDcOffset(block, byteCount, channels);
+    }
+    // Block step 3: moves history and accumulator on by one block and appends InputBlock.
+    void ShiftHistory();
+    // Block step 4: processes the current frame and fills OutputBlock. With process false the
+    // frame only passes the analysis and synthesis windows. Before the first PrepareEngine
+    // there are no plans and every block passes through that way.
+    void ProcessBlock(bool process);
+
+    // The block the reader fills (block step 1); DC correction works on it in place.
+    int16_t* InputBlockData() { return inputBlock_.data(); }
+
+    const ProcessingOptions& Options() const { return options_; }
+    int Channels() const { return channels_; }
+    int FrameLength() const { return frameLength_; }
+    bool EngineReady() const { return engineReady_; }
+    bool CaptureActive() const { return captureActive_; }
+    const FftwInterface& Fft() const { return fft_; }
+    const DcOffsetFilter& DcFilter() const { return dcFilter_; }
+
+    const Block& InputBlock() const { return inputBlock_; }
+    const Block& OutputBlock() const { return outputBlock_; }
+    const std::array<float, kFftSize>& AnalysisWindow() const { return analysisWindow_; }
+    const std::array<float, 3>& SmoothingKernel() const { return smoothingKernel_; }
+
+    const StateArray& BinPower() const { return binPower_; }
+    const StateArray& SmoothedPower() const { return smoothedPower_; }
+    const StateArray& NoiseTracker() const { return noiseTracker_; }
+    const StateArray& LocalMinimum() const { return localMinimum_; }
+    const StateArray& PreviousMinimum() const { return previousMinimum_; }
+    const StateArray& AdaptStep() const { return adaptStep_; }
+    const StateArray& CapturedNoise() const { return capturedNoise_; }
+    const StateArray& NoiseEstimate() const { return noiseEstimate_; }
+    const StateArray& BiasedNoise() const { return biasedNoise_; }
+    const StateArray& BinRatio() const { return binRatio_; }
+    const StateArray& PreviousRatio() const { return previousRatio_; }
+    const StateArray& BinGain() const { return binGain_; }
+
+    // Smoothed powers of bins 0 and 1 behind the DC meter; the meter update writes them.
+    float DcPowerAverage() const { return dcPowerAverage_; }
+    float Bin1PowerAverage() const { return bin1PowerAverage_; }
+    void SetMeterAverages(float dcPower, float bin1Power) {
+        dcPowerAverage_ = dcPower;
+        bin1PowerAverage_ = bin1Power;
+    }
+
+private:
+    void AnalyseChannel(int channel);
+    void SpectralStage(int channel);
+    void UpdateBinEstimate(int index, int bin);
+    void OverlapAdd(int channel);
+    void UpdateCapture();
+
+    ProcessingOptions& options_;
+    FftwInterface fft_;
+    DcOffsetFilter dcFilter_;
+    int channels_ = 0;
+    int frameLength_ = 0;
+    bool engineReady_ = false;
+    bool captureActive_ = false;
+
+    Block inputBlock_{};
+    std::array<int16_t, kFftSize> analysisHistory_{};
+    std::array<int16_t, kFftSize> outputAccumulator_{};
+    Block outputBlock_{};
+    std::array<float, kFftSize> analysisWindow_{};
+    std::array<float, 3> smoothingKernel_{};
+
+    StateArray binPower_{};
+    StateArray smoothedPower_{};
+    StateArray noiseTracker_{};
+    StateArray localMinimum_{};
+    StateArray previousMinimum_{};
+    StateArray adaptStep_{};
+    StateArray capturedNoise_{};
+    StateArray noiseEstimate_{};
+    StateArray biasedNoise_{};
+    StateArray binRatio_{};
+    StateArray previousRatio_{};
+    StateArray binGain_{};
+
+    float dcPowerAverage_ = 0.0f;
+    float bin1PowerAverage_ = 0.0f;
+
+    // Frame-local scratch, kept here so that a block never allocates.
+    std::array<int64_t, kFftSize> frame_{};
+    std::array<float, kBins> power_{};
+    std::array<float, kBins> synthesisGain_{};
+};
+
+}  // namespace murmex
