@@ -1,0 +1,42 @@
+#include "tags/narrow_text.h"
+
+#include <gtest/gtest.h>
+
+namespace murmex {
+namespace {
+
+TEST(NarrowTextTest, CodePageMapsBothWays) {
+    EXPECT_EQ(DecodeNarrow("Caf\xE9"), "Café");
+    EXPECT_EQ(DecodeNarrow("\x80\x85\x9F\xFF"), "€…Ÿÿ");
+    EXPECT_EQ(DecodeNarrow("\x81"), "\u0081");
+    EXPECT_EQ(EncodeNarrow("Café €"), "Caf\xE9 \x80");
+
+    // Every byte survives decoding and encoding again.
+    std::string all;
+    for (int b = 0; b < 256; ++b) all += static_cast<char>(b);
+    EXPECT_EQ(EncodeNarrow(DecodeNarrow(all)), all);
+}
+
+TEST(NarrowTextTest, WhatTheCodePageLacksBecomesQuestionMarks) {
+    EXPECT_EQ(EncodeNarrow("日本 😀"), "?? ?");
+    // Malformed UTF-8: a stray continuation byte, an overlong form, a cut-off sequence, a surrogate.
+    EXPECT_EQ(EncodeNarrow("a\x80" "b"), "a?b");
+    EXPECT_EQ(EncodeNarrow("\xC0\xAF"), "??");
+    EXPECT_EQ(EncodeNarrow("x\xE2\x82"), "x??");
+    EXPECT_EQ(EncodeNarrow("\xED\xA0\x80"), "???");
+}
+
+TEST(NarrowTextTest, CountsAndCutsByCharacter) {
+    EXPECT_EQ(CharCount("Déjà vu"), 7u);
+    EXPECT_EQ(CharCount("x\xE2\x82"), 3u);
+    EXPECT_EQ(LeftChars("Déjà vu", 4), "Déjà");
+    EXPECT_EQ(LeftChars("€€", 1), "€");
+    EXPECT_EQ(LeftChars("ab", 5), "ab");
+    EXPECT_EQ(TrimControls(std::string("\0\t a b \r\n", 9)), "a b");
+    EXPECT_EQ(TrimControls(" \x01 "), "");
+    EXPECT_EQ(TextBeforeNul(std::string("ab\0cd", 5)), "ab");
+    EXPECT_EQ(TextBeforeNul("abc"), "abc");
+}
+
+}  // namespace
+}  // namespace murmex
