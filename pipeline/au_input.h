@@ -30,7 +30,7 @@ public:
     // On entry `bytes` is the most wanted; on return `buffer` points into the input's own
     // storage and `bytes` says how many are valid (0 = end of input).
     virtual void GetBlock(const uint8_t*& buffer, std::size_t& bytes);
-    // FinishInput with errors swallowed, then the input is no longer busy.
+    // FinishInput with errors swallowed: afterwards the input is closed whatever happened.
     virtual void ResetInput();
     // Copies at most `count` bytes to `dest`; returns the bytes delivered (0 = end of input).
     std::size_t CopyBlock(void* dest, std::size_t count);
@@ -42,7 +42,6 @@ public:
     // Bytes the input will serve in all; -1 = unknown or endless, 0 = nothing.
     int64_t StreamSize() const { return FStreamSize.load(); }
     bool StartFailed() const { return FStartFailed.load(); }
-    bool Busy() const { return FBusy.load(); }
 
 protected:
     virtual void StartImpl() = 0;
@@ -55,7 +54,6 @@ protected:
 private:
     std::recursive_mutex DataLock;
     std::atomic<bool> FStartFailed{false};
-    std::atomic<bool> FBusy{false};
 };
 
 }  // namespace murmex

@@ -24,9 +24,13 @@ public:
     void Resume();
     bool Suspended() const { return FSuspended.load(); }
     bool IsCurrentThread() const { return std::this_thread::get_id() == Thread.get_id(); }
-    // Blocks until the worker is suspended, or RunFinished is set when `orRunFinished`. On the
-    // main thread it runs queued main-thread calls while it waits.
-    void WaitUntilIdle(bool orRunFinished);
+    // Blocks until the worker is suspended or RunFinished is set. On the main thread it runs
+    // queued main-thread calls while it waits, so a dispatcher waiting for the main thread
+    // cannot lock against it.
+    void WaitUntilRunEnds();
+    // Blocks until the worker is suspended. Only for a worker that has already finished its
+    // run (it is merely posting its done event), which never needs the main thread.
+    void WaitUntilSuspended();
 
     std::atomic<bool> NotifyWhenFinished{true};
     std::atomic<bool> RunFinished{false};

@@ -24,12 +24,13 @@ protected:
 
 private:
     bool DecodeNextAdpcmBlock();
+    std::size_t DecodedBytes() const { return Decoded.size() * sizeof(int16_t); }
 
     WavFileFormat FFormat;
     int64_t DataLeft = 0;
     std::vector<uint8_t> Raw;
-    std::vector<uint8_t> Decoded;
-    std::size_t DecodedOffset = 0;
+    std::vector<int16_t> Decoded;  // one decoded ADPCM block
+    std::size_t DecodedOffset = 0;  // bytes of Decoded already served
 };
 
 }  // namespace murmex

@@ -35,23 +35,27 @@ protected:
     void Done() override;
 
 private:
-    void OpenForRun();
-    void WritePcmHeader();
-    void WriteExtensibleHeader();
+    void OpenForAppend();
+    void WriteHeader(TWavType type);
     void InitAdpcm();
     bool WriteAdpcmBlock();
     void PatchSizes();
-    void ZeroFill(int64_t headerBytes);
+    void FinishFile();
     void WriteSizeAt(int64_t position, int64_t value);
-    void FailInit(const char* message);
+    [[noreturn]] void FailInit(const char* message);
 
     TWavType FWavType = TWavType::wtPCM;
     uint16_t FBlockSize = 512;
     bool EndReached = false;
-    bool Appending = false;  // appending to a file that already held a header
-    WavFileFormat Existing;
-    std::vector<uint8_t> Block;
+    bool StreamReady = false;  // a stream was opened (or handed over) in this run
+    bool Appending = false;    // the file held a header already
+    // Where the size fields and the data of the file being written are.
+    WavFileFormat Layout;
+    int64_t SamplesBefore = 0;   // ADPCM: samples per channel the appended file already had
+    int64_t SamplesWritten = 0;  // ADPCM: samples per channel written in this run
+    std::vector<int16_t> PcmBlock;  // interleaved samples of one ADPCM block (little-endian host)
     std::vector<uint8_t> AdpcmBlock;
+    std::vector<uint8_t> StepIndex;
 };
 
 }  // namespace murmex
