@@ -64,8 +64,6 @@ TEST(AuTagsTest, IntegerAndTextViews) {
     EXPECT_EQ(tags.AsText("year"), "1999");
     tags.SetValue("year", std::string("19x9"));
     EXPECT_EQ(tags.Year(), 0);
-    tags.SetValue("year", std::string("99999999999"));
-    EXPECT_EQ(tags.AsInteger("year"), 0);
     tags.SetValue("year", std::string("70000"));
     EXPECT_EQ(tags.AsInteger("year"), 70000);
     EXPECT_EQ(tags.Year(), 0);  // does not fit the 16-bit year
@@ -75,7 +73,6 @@ TEST(AuTagsTest, IntegerAndTextViews) {
     tags.SetTrack(12);
     EXPECT_EQ(tags.Track(), 12);
     EXPECT_EQ(tags.AsInteger("missing"), 0);
-    EXPECT_EQ(tags.AsText("missing"), "");
     EXPECT_EQ(tags.AsInteger("album"), 0);
     EXPECT_EQ(tags.AsText("genre"), "12");
 }

