@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <numbers>
 #include <stdexcept>
 
@@ -12,31 +13,32 @@ namespace murmex {
 namespace {
 
 constexpr float kMinimumSearchStart = 9e32f;
-constexpr int kMinimumHalfWidth = 8;
 constexpr float kTrackerFloor = 1.0f;
 constexpr float kLowLevelThreshold = 10.0f;
 constexpr float kLowLevelStep = 0.01f;
-constexpr double kStepCap = 0.1;
+constexpr float kStepCap = 0.1f;
 constexpr float kNoiseFloor = 1e-20f;
-constexpr double kPreviousRatioWeight = 0.99;
-constexpr double kCurrentRatioWeight = 0.01;
-constexpr double kDetailGainThreshold = 0.7;
+constexpr float kPreviousRatioWeight = 0.99f;
+constexpr float kCurrentRatioWeight = 0.01f;
+constexpr float kDetailGainThreshold = 0.7f;
 constexpr int kDetailAboveBin = 409;
-constexpr double kDetailFactor = 1.35;
+constexpr float kDetailFactor = 1.35f;
 constexpr int kInverseShift = 11;  // the inverse transform is 2048 = 2^11 times too large
 constexpr int kLastOddBin = 1023;
 
 // Wiener-type gain xi / (1 + xi). An overflowed xi means the bin stands infinitely far above
 // the noise, so it passes whole instead of becoming inf / inf = NaN.
 float WienerGain(float xi) {
-    if (std::isinf(xi) && xi > 0) return 1.0f;
-    const double gain = xi / (1.0 + xi);
-    return gain > 0 ? static_cast<float>(gain) : 0.0f;
+    const float gain = xi / (1.0f + xi);
+    return xi == std::numeric_limits<float>::infinity() ? 1.0f : (gain > 0.0f ? gain : 0.0f);
 }
 
 }  // namespace
 
-SpectralEngine::SpectralEngine(ProcessingOptions& options) : options_(options) {}
+SpectralEngine::SpectralEngine(ProcessingOptions& options) : options_(options) {
+    oddSmoothed_.fill(kMinimumSearchStart);
+    oddPreviousSmoothed_.fill(kMinimumSearchStart);
+}
 
 void SpectralEngine::SetChannels(int channels) {
     if (channels < 1 || channels > kMaxChannels) {
@@ -139,59 +141,17 @@ void SpectralEngine::SpectralStage(int channel) {
     fft_.ExecuteForward();
     float* spectrum = fft_.FftSpectrum();
     for (int b = 0; b < kBins; ++b) {
-        const double re = spectrum[2 * b];
-        const double im = spectrum[2 * b + 1];
-        power_[b] = static_cast<float>(re * re + im * im);
+        const float re = spectrum[2 * b];
+        const float im = spectrum[2 * b + 1];
+        power_[b] = re * re + im * im;
     }
-
-    const int base = channel * kBins;
-    double prev = 0.0;
-    binPower_[base] = power_[0];
-    for (int k = 1; k <= kLastOddBin; k += 2) {
-        const int i = base + k;
-        binPower_[i] = power_[k];
-        binPower_[i + 1] = power_[k + 1];
-        const float smoothed = static_cast<float>(smoothingKernel_[0] * prev +
-                                                  smoothingKernel_[1] * static_cast<double>(power_[k]) +
-                                                  smoothingKernel_[2] * static_cast<double>(power_[k + 1]));
-        prev = power_[k];
-        smoothedPower_[i] = static_cast<float>(0.5 * smoothed + 0.5 * smoothedPower_[i]);
-        noiseTracker_[i] = std::max(noiseTracker_[i], kTrackerFloor);
-        if (!options_.StopNoiseEstimation.load(std::memory_order_relaxed)) {
-            UpdateBinEstimate(i, k);
-        }
-
-        float biased = static_cast<float>(static_cast<double>(noiseEstimate_[i]) *
-                                          options_.BiasFactor.load(std::memory_order_relaxed));
-        if (!(biased > 0.0f)) biased = kNoiseFloor;
-        biasedNoise_[i] = biased;
-
-        if (std::fabs(binPower_[i]) > std::fabs(biased)) {
-            const float d = static_cast<float>(std::sqrt(std::fabs(static_cast<double>(binPower_[i]) - noiseEstimate_[i])));
-            const float e = static_cast<float>(
-                std::sqrt(options_.ReductionFactor.load(std::memory_order_relaxed) / static_cast<double>(d)));
-            binRatio_[i] = static_cast<float>(binPower_[i] / (static_cast<double>(biased) * e));
-        } else {
-            binRatio_[i] = 1.0f;
-        }
-
-        const double gain = binGain_[i];
-        const float xi = static_cast<float>(kPreviousRatioWeight * gain * gain * previousRatio_[i] +
-                                            kCurrentRatioWeight * binRatio_[i]);
-        previousRatio_[i] = binRatio_[i];
-        binGain_[i] = WienerGain(xi);
-
-        double lower = std::fabs(binGain_[i]);
-        double upper = k >= 3 ? std::fabs(static_cast<double>(binGain_[i]) + binGain_[i - 2]) * 0.5 : lower;
-        if (k > kDetailAboveBin && lower > kDetailGainThreshold &&
-            options_.DetailAmplifier.load(std::memory_order_relaxed)) {
-            lower *= kDetailFactor;
-            upper *= kDetailFactor;
-        }
-        synthesisGain_[k] = static_cast<float>(lower);
-        synthesisGain_[k + 1] = static_cast<float>(upper);
-    }
-    synthesisGain_[0] = 1.0f;
+    // The three passes below keep the per-bin order of the rules: the noise estimate of a bin
+    // depends on its neighbours, but its gain only on the bin itself and, for the even bin
+    // above it, on the gain two bins below. Splitting them lets the gain arithmetic of many
+    // bins overlap.
+    TrackNoise(channel);
+    ComputeGains(channel);
+    BuildSynthesisGains(channel);
 
     // The Nyquist bin passes unchanged.
     for (int b = 0; b < kBins - 1; ++b) {
@@ -205,34 +165,98 @@ void SpectralEngine::SpectralStage(int channel) {
     }
 }
 
-void SpectralEngine::UpdateBinEstimate(int i, int k) {
-    const int base = i - k;
-    const int lowest = std::max(1, k - kMinimumHalfWidth);
-    const int highest = std::min(kLastOddBin, k + kMinimumHalfWidth);
-    float minimum = kMinimumSearchStart;
-    for (int j = lowest; j <= highest; j += 2) {
-        minimum = std::min(minimum, smoothedPower_[base + j]);
+void SpectralEngine::TrackNoise(int channel) {
+    const int base = channel * kBins;
+    float* smoothed = smoothedPower_.data() + base;
+    float prev = 0.0f;
+    binPower_[base] = power_[0];
+    for (int m = 0; m < kOddBins; ++m) {
+        const int k = 2 * m + 1;
+        binPower_[base + k] = power_[k];
+        binPower_[base + k + 1] = power_[k + 1];
+        const float v =
+            smoothingKernel_[0] * prev + smoothingKernel_[1] * power_[k] + smoothingKernel_[2] * power_[k + 1];
+        prev = power_[k];
+        oddPreviousSmoothed_[kMinimumPad + m] = smoothed[k];
+        smoothed[k] = 0.5f * v + 0.5f * smoothed[k];
+        oddSmoothed_[kMinimumPad + m] = smoothed[k];
+        noiseTracker_[base + k] = std::max(noiseTracker_[base + k], kTrackerFloor);
     }
-    localMinimum_[i] = minimum;
+    if (options_.StopNoiseEstimation.load(std::memory_order_relaxed)) return;
 
-    if (previousMinimum_[i] < kLowLevelThreshold) adaptStep_[i] = kLowLevelStep;
-    const double tracker = noiseTracker_[i];
-    if (localMinimum_[i] >= previousMinimum_[i]) {
-        // Minimum rising or steady: climb towards it by the current step, then spend the step.
-        noiseTracker_[i] = static_cast<float>(
-            tracker + adaptStep_[i] * std::max(static_cast<double>(previousMinimum_[i]) - tracker, 0.0));
-        adaptStep_[i] = 0.0f;
-    } else {
-        // Minimum falling: grow the step with the drop and follow the minimum down at once.
-        const float reciprocal =
-            static_cast<float>(1.0 / (static_cast<double>(previousMinimum_[i]) - localMinimum_[i]));
-        adaptStep_[i] = static_cast<float>(std::min(std::sqrt(static_cast<double>(reciprocal)) + adaptStep_[i], kStepCap));
-        noiseTracker_[i] = static_cast<float>(tracker + std::min(localMinimum_[i] - tracker, 0.0));
+    // Minimum over the odd bins k-8..k+8: those up to k already hold this frame's smoothed
+    // power, those above k still the previous frame's. The pads hold the search's start value.
+    for (int m = 0; m < kOddBins; ++m) {
+        float minimum = kMinimumSearchStart;
+        for (int j = 0; j <= kMinimumPad; ++j) minimum = std::min(minimum, oddSmoothed_[m + j]);
+        for (int j = kMinimumPad + 1; j <= 2 * kMinimumPad; ++j) {
+            minimum = std::min(minimum, oddPreviousSmoothed_[m + j]);
+        }
+        oddMinimum_[m] = minimum;
     }
-    previousMinimum_[i] = localMinimum_[i];
-    const bool captureMinima = options_.CaptureMinima.load(std::memory_order_relaxed);
-    noiseEstimate_[i] = (captureMinima && captureActive_) ? std::max(capturedNoise_[i], noiseTracker_[i])
-                                                          : noiseTracker_[i];
+    UpdateTrackers(channel, captureActive_ && options_.CaptureMinima.load(std::memory_order_relaxed));
+}
+
+void SpectralEngine::ComputeGains(int channel) {
+    const int base = channel * kBins;
+    const float bias = options_.BiasFactor.load(std::memory_order_relaxed);
+    const float reduction = options_.ReductionFactor.load(std::memory_order_relaxed);
+    for (int i = base + 1; i <= base + kLastOddBin; i += 2) {
+        const float scaled = noiseEstimate_[i] * bias;
+        const float biased = scaled > 0.0f ? scaled : kNoiseFloor;
+        biasedNoise_[i] = biased;
+
+        // Both sides are computed and one is picked, which keeps the loop free of branches.
+        const float power = binPower_[i];
+        const float d = std::sqrt(std::fabs(power - noiseEstimate_[i]));
+        const float e = std::sqrt(reduction / d);
+        const float ratio = std::fabs(power) > std::fabs(biased) ? power / (biased * e) : 1.0f;
+        binRatio_[i] = ratio;
+
+        const float gain = binGain_[i];
+        const float xi = kPreviousRatioWeight * gain * gain * previousRatio_[i] + kCurrentRatioWeight * ratio;
+        previousRatio_[i] = ratio;
+        binGain_[i] = WienerGain(xi);
+    }
+}
+
+void SpectralEngine::BuildSynthesisGains(int channel) {
+    const float* gain = binGain_.data() + channel * kBins;
+    const bool detail = options_.DetailAmplifier.load(std::memory_order_relaxed);
+    for (int k = 1; k <= kLastOddBin; k += 2) {
+        float lower = std::fabs(gain[k]);
+        float upper = k >= 3 ? std::fabs(gain[k] + gain[k - 2]) * 0.5f : lower;
+        if (detail && k > kDetailAboveBin && lower > kDetailGainThreshold) {
+            lower *= kDetailFactor;
+            upper *= kDetailFactor;
+        }
+        synthesisGain_[k] = lower;
+        synthesisGain_[k + 1] = upper;
+    }
+    synthesisGain_[0] = 1.0f;
+}
+
+void SpectralEngine::UpdateTrackers(int channel, bool useCapture) {
+    const int base = channel * kBins;
+    for (int m = 0; m < kOddBins; ++m) {
+        const int i = base + 2 * m + 1;
+        const float minimum = oddMinimum_[m];
+        const float previous = previousMinimum_[i];
+        const float tracker = noiseTracker_[i];
+        const float step = previous < kLowLevelThreshold ? kLowLevelStep : adaptStep_[i];
+        // Minimum rising or steady: climb towards the previous minimum by the current step,
+        // then spend the step. Falling: grow the step with the drop and follow the minimum
+        // down at once. Both are computed and one is picked, so the loop has no branches.
+        const float risen = tracker + step * std::max(previous - tracker, 0.0f);
+        const float fallStep = std::min(std::sqrt(1.0f / (previous - minimum)) + step, kStepCap);
+        const float fallen = tracker + std::min(minimum - tracker, 0.0f);
+        const bool rising = minimum >= previous;
+        noiseTracker_[i] = rising ? risen : fallen;
+        adaptStep_[i] = rising ? 0.0f : fallStep;
+        localMinimum_[i] = minimum;
+        previousMinimum_[i] = minimum;
+        noiseEstimate_[i] = useCapture ? std::max(capturedNoise_[i], noiseTracker_[i]) : noiseTracker_[i];
+    }
 }
 
 void SpectralEngine::OverlapAdd(int channel) {

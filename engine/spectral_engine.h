@@ -100,7 +100,12 @@ public:
 private:
     void AnalyseChannel(int channel);
     void SpectralStage(int channel);
-    void UpdateBinEstimate(int index, int bin);
+    void TrackNoise(int channel);
+    void ComputeGains(int channel);
+    void BuildSynthesisGains(int channel);
+    // Trackers and estimates of the odd bins from their neighbourhood minima; useCapture: a
+    // capture is held and "Capture minima" is on.
+    void UpdateTrackers(int channel, bool useCapture);
     void OverlapAdd(int channel);
     void UpdateCapture();
 
@@ -139,6 +144,13 @@ private:
     std::array<int64_t, kFftSize> frame_{};
     std::array<float, kBins> power_{};
     std::array<float, kBins> synthesisGain_{};
+    // Smoothed power of the odd bins packed together, before and after this frame's update,
+    // with pads on both sides so that the neighbourhood minimum needs no edge cases.
+    static constexpr int kOddBins = kBins / 2;
+    static constexpr int kMinimumPad = 4;  // odd bins on each side: 8 bins
+    std::array<float, kOddBins + 2 * kMinimumPad> oddSmoothed_{};
+    std::array<float, kOddBins + 2 * kMinimumPad> oddPreviousSmoothed_{};
+    std::array<float, kOddBins> oddMinimum_{};
 };
 
 }  // namespace murmex

@@ -1,6 +1,9 @@
 // "Stop noise estimation" and "Capture minima": which estimate is used and what a new run keeps.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
+
 #include "engine_test_support.h"
 
 namespace murmex::test {
@@ -100,6 +103,50 @@ TEST(NoiseEstimation, CaptureStateChangesEvenWithoutProcessing) {
     RunAll(*loaded.engine, std::vector<int16_t>(kBlock, 0), false);
     EXPECT_TRUE(loaded.engine->CaptureActive());
     EXPECT_EQ(loaded.engine->CapturedNoise(), loaded.engine->NoiseTracker());
+}
+
+TEST(NoiseEstimation, TrackersFollowTheNeighbourhoodMinimumRules) {
+    // One frame checked against the rules written out plainly: the minimum over odd bins
+    // k-8..k+8 (this frame's smoothed power up to k, the previous frame's above), then the
+    // rising or falling update of tracker and step.
+    LoadedEngine loaded(1);
+    SpectralEngine& engine = *loaded.engine;
+    const auto signal = Hiss(30, 40.0, 8);
+    VectorSource source(signal);
+    int rising = 0;
+    int falling = 0;
+    for (int block = 0; block < 30; ++block) {
+        const auto smoothedBefore = engine.SmoothedPower();
+        const auto trackerBefore = engine.NoiseTracker();
+        const auto stepBefore = engine.AdaptStep();
+        const auto previousBefore = engine.PreviousMinimum();
+        RunBlockContract(engine, source, true);
+        const auto& smoothed = engine.SmoothedPower();
+        for (int k = 1; k < kBins; k += 2) {
+            float minimum = 9e32f;
+            for (int j = std::max(1, k - 8); j <= std::min(1023, k + 8); j += 2) {
+                minimum = std::min(minimum, j <= k ? smoothed[j] : smoothedBefore[j]);
+            }
+            ASSERT_EQ(engine.LocalMinimum()[k], minimum) << "block " << block << " bin " << k;
+
+            const float tracker = std::max(trackerBefore[k], 1.0f);
+            const float step = previousBefore[k] < 10.0f ? 0.01f : stepBefore[k];
+            if (minimum >= previousBefore[k]) {
+                ++rising;
+                ASSERT_FLOAT_EQ(engine.NoiseTracker()[k], tracker + step * std::max(previousBefore[k] - tracker, 0.0f));
+                ASSERT_EQ(engine.AdaptStep()[k], 0.0f);
+            } else {
+                ++falling;
+                ASSERT_FLOAT_EQ(engine.NoiseTracker()[k], std::min(tracker, minimum));
+                ASSERT_FLOAT_EQ(engine.AdaptStep()[k],
+                                std::min(std::sqrt(1.0f / (previousBefore[k] - minimum)) + step, 0.1f));
+            }
+            ASSERT_EQ(engine.PreviousMinimum()[k], minimum);
+            ASSERT_EQ(engine.NoiseEstimate()[k], engine.NoiseTracker()[k]);
+        }
+    }
+    EXPECT_GT(rising, 1000);
+    EXPECT_GT(falling, 1000);
 }
 
 }  // namespace

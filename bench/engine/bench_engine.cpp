@@ -1,0 +1,81 @@
+// Cost of one processed block against the bare FFT work it needs (one forward and one inverse
+// 2048-point transform per channel), both timed in the same run so the ratio is machine-neutral.
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <chrono>
+#include <memory>
+#include <random>
+#include <vector>
+
+#include "engine/spectral_engine.h"
+
+namespace murmex {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+std::vector<int16_t> NoisyTone(size_t samples) {
+    std::mt19937 rng(11);
+    std::normal_distribution<double> noise(0.0, 400.0);
+    std::vector<int16_t> out(samples);
+    for (size_t n = 0; n < samples; ++n) {
+        const double v = noise(rng) + 6000.0 * ((n / 37) % 2 ? 1.0 : -1.0);
+        out[n] = static_cast<int16_t>(std::clamp(v, -32768.0, 32767.0));
+    }
+    return out;
+}
+
+void BM_ProcessedBlockVersusFftFloor(benchmark::State& state) {
+    const int channels = static_cast<int>(state.range(0));
+    ProcessingOptions options;
+    options.DetailAmplifier = true;
+    auto engine = std::make_unique<SpectralEngine>(options);
+    engine->SetChannels(channels);
+    engine->BuildAnalysisWindow();
+    engine->BuildSmoothingKernel();
+    engine->ResetPreviousMinimum();
+    engine->PrepareEngine();
+
+    FftwInterface floor;
+    floor.CreatePlans();
+    std::copy_n(NoisyTone(FftwInterface::kSize).begin(), FftwInterface::kSize, floor.FftInput());
+
+    const size_t blocks = 64;
+    const auto input = NoisyTone(blocks * SpectralEngine::kBlockSamples);
+    size_t block = 0;
+    Clock::duration blockTime{};
+    Clock::duration fftTime{};
+    for (auto _ : state) {
+        std::copy_n(input.begin() + static_cast<std::ptrdiff_t>(block * SpectralEngine::kBlockSamples),
+                    SpectralEngine::kBlockSamples, engine->InputBlockData());
+        block = (block + 1) % blocks;
+
+        const auto start = Clock::now();
+        engine->ShiftHistory();
+        engine->ProcessBlock(true);
+        const auto processed = Clock::now();
+        for (int c = 0; c < channels; ++c) {
+            floor.ExecuteForward();
+            floor.ExecuteInverse();
+        }
+        const auto end = Clock::now();
+        benchmark::DoNotOptimize(engine->OutputBlock().data());
+        benchmark::DoNotOptimize(floor.FftOutput());
+        blockTime += processed - start;
+        fftTime += end - processed;
+    }
+    const double iterations = static_cast<double>(state.iterations());
+    const auto micros = [&](Clock::duration d) { return std::chrono::duration<double, std::micro>(d).count() / iterations; };
+    state.counters["block_us"] = micros(blockTime);
+    state.counters["fft_floor_us"] = micros(fftTime);
+    state.counters["ratio"] = static_cast<double>(blockTime.count()) / static_cast<double>(fftTime.count());
+    state.SetLabel(channels == 1 ? "mono" : "stereo");
+}
+
+BENCHMARK(BM_ProcessedBlockVersusFftFloor)->Arg(1)->Arg(2);
+
+}  // namespace
+}  // namespace murmex
+
+BENCHMARK_MAIN();
