@@ -86,10 +86,13 @@ std::unique_ptr<DecoderStream> DecoderStream::Open(const std::filesystem::path& 
 
 bool DecoderStream::OpenDecoder() {
   if (avformat_open_input(&container_, path_.c_str(), nullptr, nullptr) < 0) return false;
-  if (!FamilyAccepts(family_, container_->iformat->name) || avformat_find_stream_info(container_, nullptr) < 0) {
+  if (!FamilyAccepts(family_, container_->iformat->name)) {
     CloseDecoder();
     return false;
   }
+  // A damaged tail can make the probe fail although the headers were read; the checks below
+  // and the first decode judge whether there is audio to be had.
+  avformat_find_stream_info(container_, nullptr);
   const AVCodec* decoder = nullptr;
   streamIndex_ = av_find_best_stream(container_, AVMEDIA_TYPE_AUDIO, -1, -1, &decoder, 0);
   if (streamIndex_ < 0 || decoder == nullptr) {

@@ -1,0 +1,95 @@
+#include "encoders/media_attribute_reader.h"
+
+extern "C" {
+#include <libavformat/avformat.h>
+}
+
+#include <array>
+#include <climits>
+#include <initializer_list>
+#include <memory>
+
+#include "pipeline/au_exception.h"
+
+namespace murmex {
+namespace {
+
+struct ContainerCloser {
+  void operator()(AVFormatContext* container) const { avformat_close_input(&container); }
+};
+
+// Each attribute under its own name (as an ASF file stores it) and under the names FFmpeg
+// gives the same field when it reads ID3v2 frames or converts ASF attributes.
+struct AttributeSource {
+  std::string_view Attribute;
+  std::initializer_list<const char*> Keys;
+};
+
+const std::array<AttributeSource, 7>& AttributeSources() {
+  static const std::array<AttributeSource, 7> sources{{
+      {TMediaAttributeReader::kAuthor, {"Author", "artist"}},
+      {TMediaAttributeReader::kTitle, {"Title"}},
+      {TMediaAttributeReader::kAlbumTitle, {"WM/AlbumTitle", "album"}},
+      {TMediaAttributeReader::kGenre, {"WM/Genre", "genre"}},
+      {TMediaAttributeReader::kTrack, {"WM/Track", "WM/TrackNumber", "track"}},
+      {TMediaAttributeReader::kYear, {"WM/Year", "date", "year"}},
+      {TMediaAttributeReader::kCopyright, {"Copyright"}},
+  }};
+  return sources;
+}
+
+const char* Lookup(const AVFormatContext& container, const AVStream* audio, const AttributeSource& source) {
+  for (const char* key : source.Keys) {
+    if (const AVDictionaryEntry* entry = av_dict_get(container.metadata, key, nullptr, 0)) return entry->value;
+    if (audio != nullptr) {
+      if (const AVDictionaryEntry* entry = av_dict_get(audio->metadata, key, nullptr, 0)) return entry->value;
+    }
+  }
+  return nullptr;
+}
+
+int BitrateOf(const AVFormatContext& container, const AVStream* audio) {
+  const int64_t bitrate = audio != nullptr && audio->codecpar->bit_rate > 0 ? audio->codecpar->bit_rate : container.bit_rate;
+  return bitrate > 0 && bitrate <= INT_MAX ? static_cast<int>(bitrate) : 0;
+}
+
+}  // namespace
+
+void TMediaAttributeReader::Open(const std::filesystem::path& fileName) {
+  Close();
+  tags_.Clear();
+  AVFormatContext* opened = nullptr;
+  if (avformat_open_input(&opened, fileName.c_str(), nullptr, nullptr) < 0)
+    throw EAuException("Cannot open file " + fileName.string());
+  const std::unique_ptr<AVFormatContext, ContainerCloser> container(opened);
+  if (avformat_find_stream_info(container.get(), nullptr) < 0)
+    throw EAuException("Cannot read media attributes of " + fileName.string());
+  const int audioIndex = av_find_best_stream(container.get(), AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0);
+  if (audioIndex < 0) throw EAuException("No audio stream in " + fileName.string());
+  const AVStream* audio = container->streams[audioIndex];
+
+  bitrate_ = BitrateOf(*container, audio);
+  for (const AttributeSource& source : AttributeSources()) {
+    if (const char* value = Lookup(*container, audio, source)) attributes_.emplace(source.Attribute, value);
+  }
+  tags_.SetArtist(Attribute(kAuthor));
+  tags_.SetTitle(Attribute(kTitle));
+  tags_.SetAlbum(Attribute(kAlbumTitle));
+  tags_.SetGenre(Attribute(kGenre));
+  tags_.SetTrack(Attribute(kTrack));
+  tags_.SetYear(Attribute(kYear));
+  tags_.SetComment(Attribute(kCopyright));
+}
+
+void TMediaAttributeReader::Close() {
+  bitrate_ = 0;
+  attributes_.clear();
+}
+
+std::string TMediaAttributeReader::Attribute(std::string_view name) const {
+  if (name == kBitrate) return std::to_string(bitrate_);
+  const auto found = attributes_.find(name);
+  return found == attributes_.end() ? std::string() : found->second;
+}
+
+}  // namespace murmex

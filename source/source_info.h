@@ -1,0 +1,21 @@
+#pragma once
+// The loaded source, as the last load left it. Each load overwrites it, whatever its outcome.
+#include <cstdint>
+#include <string>
+
+namespace murmex {
+
+struct SourceInfo {
+  std::string SourcePath;     // full path of the chosen file (UTF-8)
+  std::string Extension;      // its extension with the dot, upper-cased (".MP3")
+  std::string LastDirectory;  // folder of the last chosen file; the open dialog starts there
+  int64_t SampleRate = 0;
+  int64_t Channels = 0;
+  int64_t BitsPerSample = 0;  // 8 when the decoder flags 8-bit samples, otherwise 16
+  int64_t LengthBytes = 0;    // decoded length in bytes; -1 when the decoder cannot tell
+  int32_t Kbps = 0;           // bitrate of the info line; 0 when it cannot be told
+  float ProgressFactor = 0;   // byte position to progress units (0..1000)
+  float SeekFactor = 0;       // progress units to byte position
+};
+
+}  // namespace murmex
