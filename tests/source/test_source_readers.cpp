@@ -1,0 +1,83 @@
+// The MP3/WMA media-attribute reader and the Ogg comment reader on generated files.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "encoders/media_attribute_reader.h"
+#include "encoders/vorbis_comment_reader.h"
+#include "pipeline/au_exception.h"
+#include "tests/fixtures/fixture_paths.h"
+
+namespace murmex {
+namespace {
+
+using testing::FixturePath;
+
+TEST(MediaAttributeReaderTest, Mp3BitrateAndId3v2FramesFillTheAttributesAndTags) {
+  TMediaAttributeReader reader;
+  reader.Open(FixturePath("tagged_22050_64k.mp3"));
+  EXPECT_EQ(reader.Bitrate(), 64000);
+  EXPECT_EQ(reader.Attribute("Bitrate"), "64000");
+  EXPECT_EQ(reader.Attribute("Author"), "Band");
+  EXPECT_EQ(reader.Attribute("WM/AlbumTitle"), "Record");
+  const TId3v2Tags& tags = reader.Id3v2Tags();
+  EXPECT_FALSE(tags.Empty());
+  EXPECT_EQ(tags.Artist(), "Band");
+  EXPECT_EQ(tags.Title(), "Song");
+  EXPECT_EQ(tags.Album(), "Record");
+  EXPECT_EQ(tags.Genre(), "Rock");
+  EXPECT_EQ(tags.Track(), "3");
+  EXPECT_EQ(tags.Year(), "1999");
+  EXPECT_EQ(tags.Comment(), "Free");  // "Copyright" is carried as the comment
+}
+
+TEST(MediaAttributeReaderTest, WmaAttributesFillTheTagsAndAnotherOpenStartsAfresh) {
+  TMediaAttributeReader reader;
+  reader.Open(FixturePath("tagged_44100.wma"));
+  EXPECT_EQ(reader.Bitrate(), 128000);
+  EXPECT_EQ(reader.Id3v2Tags().Artist(), "Wma Band");
+  EXPECT_EQ(reader.Id3v2Tags().Title(), "Wma Song");
+  EXPECT_EQ(reader.Id3v2Tags().Album(), "Wma Record");
+  EXPECT_EQ(reader.Id3v2Tags().Genre(), "Pop");
+  EXPECT_EQ(reader.Id3v2Tags().Track(), "4");
+  EXPECT_EQ(reader.Id3v2Tags().Year(), "2010");
+  EXPECT_EQ(reader.Id3v2Tags().Comment(), "Mine");
+
+  reader.Open(FixturePath("slash_title.mp3"));
+  EXPECT_EQ(reader.Id3v2Tags().Title(), "a/b:c");
+  EXPECT_EQ(reader.Id3v2Tags().Artist(), "");
+  EXPECT_EQ(reader.Attribute("Author"), "");
+  reader.Close();
+  EXPECT_EQ(reader.Bitrate(), 0);
+}
+
+TEST(MediaAttributeReaderTest, FilesThatAreNotMediaRaise) {
+  TMediaAttributeReader reader;
+  EXPECT_THROW(reader.Open(FixturePath("no-such-file.mp3")), EAuException);
+  EXPECT_THROW(reader.Open(FixturePath("")), EAuException);  // the folder itself
+}
+
+TEST(VorbisCommentReaderTest, NominalBitrateAndKnownCommentsWhateverTheirCase) {
+  TVorbisCommentReader reader;
+  reader.Open(FixturePath("comments_44100.ogg"));
+  EXPECT_EQ(reader.NominalBitrate(), 128000);
+  const TVorbisTags& comments = reader.Comments();
+  EXPECT_EQ(comments.Title(), "Ogg Song");    // written as TITLE
+  EXPECT_EQ(comments.Artist(), "Ogg Band");   // written as Artist
+  EXPECT_EQ(comments.Album(), "Ogg Record");
+  EXPECT_EQ(comments.Date(), "2004");
+  EXPECT_EQ(comments.Track(), "5");
+  EXPECT_EQ(comments.Genre(), "Jazz");
+  EXPECT_EQ(comments.AsText("comment"), "");  // not a carried key
+}
+
+TEST(VorbisCommentReaderTest, AnythingButOggVorbisRaises) {
+  TVorbisCommentReader reader;
+  EXPECT_THROW(reader.Open(FixturePath("stereo_44100.wav")), EAuException);
+  EXPECT_THROW(reader.Open(FixturePath("no-such-file.ogg")), EAuException);
+  EXPECT_TRUE(reader.Comments().Empty());
+  EXPECT_EQ(reader.NominalBitrate(), 0);
+}
+
+}  // namespace
+}  // namespace murmex
