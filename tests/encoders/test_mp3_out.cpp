@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <cstring>
 #include <fstream>
 #include <iterator>
@@ -92,6 +94,10 @@ struct Mp3Case {
   bool Vbr;
 };
 
+void PrintTo(const Mp3Case& c, std::ostream* os) {
+  *os << c.Rate << " Hz " << c.Channels << " ch" << (c.Vbr ? " VBR" : " CBR");
+}
+
 class Mp3Writing : public ::testing::TestWithParam<Mp3Case> {};
 
 // The file is read by ffprobe, ffmpeg, mp3val and mutagen: right format and duration (a mono
@@ -153,7 +159,12 @@ TEST_P(Mp3Writing, RealClientsReadTheFile) {
 INSTANTIATE_TEST_SUITE_P(Formats, Mp3Writing,
                          ::testing::Values(Mp3Case{44100, 2, false}, Mp3Case{22050, 1, true},
                                            Mp3Case{48000, 1, false}, Mp3Case{44100, 2, true},
-                                           Mp3Case{22050, 2, false}));
+                                           Mp3Case{22050, 2, false}),
+                         [](const auto& info) {
+                           const auto& c = info.param;
+                           return std::to_string(c.Rate) + "Hz_" + std::to_string(c.Channels) +
+                                  "ch_" + (c.Vbr ? "vbr" : "cbr");
+                         });
 
 TEST(Mp3Out, FailuresEndTheRunWithTheirMessage) {
   test::PcmInput input(test::Sine(0.5, 44100, 2), 2, 44100);

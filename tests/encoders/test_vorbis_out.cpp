@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include "encoder_test_support.h"
 #include "encoders/vorbis_out.h"
 
@@ -37,6 +39,10 @@ struct VorbisCase {
   unsigned Channels;
   TVorbisBitRate Nominal;  // brAutoSelect = quality mode
 };
+
+void PrintTo(const VorbisCase& c, std::ostream* os) {
+  *os << c.Rate << " Hz " << c.Channels << " ch" << " bitrate " << c.Nominal;
+}
 
 class VorbisWriting : public ::testing::TestWithParam<VorbisCase> {};
 
@@ -89,7 +95,12 @@ INSTANTIATE_TEST_SUITE_P(Formats, VorbisWriting,
                          ::testing::Values(VorbisCase{44100, 2, brAutoSelect},
                                            VorbisCase{22050, 1, brAutoSelect},
                                            VorbisCase{48000, 2, bitrate128},
-                                           VorbisCase{44100, 1, bitrate64}));
+                                           VorbisCase{44100, 1, bitrate64}),
+                         [](const auto& info) {
+                           const auto& c = info.param;
+                           return std::to_string(c.Rate) + "Hz_" + std::to_string(c.Channels) +
+                                  "ch_" + (c.Nominal == brAutoSelect ? "quality" : "managed");
+                         });
 
 TEST(VorbisOut, EmptyInputAndAppendGiveValidStreams) {
   const auto file = test::TempDir("ogg-append") / "out.ogg";

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include "encoder_test_support.h"
 #include "encoders/wma_codec_formats.h"
 #include "encoders/wma_out.h"
@@ -66,6 +68,10 @@ struct WmaCase {
   bool Vbr;
 };
 
+void PrintTo(const WmaCase& c, std::ostream* os) {
+  *os << c.Rate << " Hz " << c.Channels << " ch" << (c.Vbr ? " VBR" : " CBR");
+}
+
 class WmaWriting : public ::testing::TestWithParam<WmaCase> {};
 
 // ffprobe, ffmpeg and mutagen read the file: codec, rate, channels, duration within one frame, the
@@ -116,7 +122,12 @@ TEST_P(WmaWriting, RealClientsReadTheFile) {
 
 INSTANTIATE_TEST_SUITE_P(Formats, WmaWriting,
                          ::testing::Values(WmaCase{44100, 2, false}, WmaCase{22050, 1, false},
-                                           WmaCase{48000, 2, true}, WmaCase{44100, 1, true}));
+                                           WmaCase{48000, 2, true}, WmaCase{44100, 1, true}),
+                         [](const auto& info) {
+                           const auto& c = info.param;
+                           return std::to_string(c.Rate) + "Hz_" + std::to_string(c.Channels) +
+                                  "ch_" + (c.Vbr ? "vbr" : "cbr");
+                         });
 
 TEST(WmaOut, FailuresEndTheRunWithTheirMessage) {
   test::PcmInput input(test::Sine(0.5, 44100, 2), 2, 44100);
