@@ -43,7 +43,7 @@ int DcMeter::SegmentCount(float value) {
 
 void DcMeter::UpdateDcMeter(SpectralEngine& engine) {
     const ProcessingOptions& options = engine.Options();
-    if (options.DcOffsetCorrection.load() || !options.ApplyPreviewNoiseReduction.load()) {
+    if (options.DcOffsetCorrection.load() || !options.ApplyPreviewReduction.load()) {
         DecayDcMeter();
         return;
     }

@@ -30,6 +30,9 @@ public:
     // Start-up: value 0 and a black meter.
     void ResetDcMeter();
 
+    // The stop of a preview decays the meter until it is at rest.
+    bool DcMeterAtRest() const { return DcMeterValue.load() <= kRestValue; }
+
     // Number of the last segment drawn (0 shows nothing) for a meter value.
     static int SegmentCount(float value);
 

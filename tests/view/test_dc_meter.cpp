@@ -47,7 +47,8 @@ TEST(DcMeter, AtRestNothingShowsAndDecayStopsThere) {
 
     meter.DcMeterValue = 20.0f;
     int draws = 0;
-    while (meter.DcMeterValue.load() > 1.0f && draws < 100) {
+    EXPECT_FALSE(meter.DcMeterAtRest());
+    while (!meter.DcMeterAtRest() && draws < 100) {
         meter.DecayDcMeter();
         ++draws;
     }
@@ -65,12 +66,12 @@ TEST(DcMeter, MeasuresOnlyWhileReductionRunsWithoutDcCorrection) {
     DcMeter meter(log.Sink());
     prepared.Run(4, [](int) { return 6000.0; });
 
-    prepared.options.ApplyPreviewNoiseReduction = false;
+    prepared.options.ApplyPreviewReduction = false;
     meter.UpdateDcMeter(*prepared.engine);
     EXPECT_EQ(prepared.engine->DcPowerAverage(), 0.0f);
     EXPECT_TRUE(log.pictures.empty());
 
-    prepared.options.ApplyPreviewNoiseReduction = true;
+    prepared.options.ApplyPreviewReduction = true;
     prepared.options.DcOffsetCorrection = true;
     meter.UpdateDcMeter(*prepared.engine);
     EXPECT_EQ(prepared.engine->DcPowerAverage(), 0.0f);
