@@ -11,11 +11,6 @@ TEST(ProcessingOptions, StartsFromTheSlidersInitialPositions) {
     ProcessingOptions options;
     EXPECT_EQ(options.BiasFactor.load(), 1.0f);
     EXPECT_NEAR(options.ReductionFactor.load(), 403.4288, 0.001);
-    EXPECT_FALSE(options.ApplyPreviewReduction.load());
-    EXPECT_FALSE(options.DetailAmplifier.load());
-    EXPECT_FALSE(options.DcOffsetCorrection.load());
-    EXPECT_FALSE(options.StopNoiseEstimation.load());
-    EXPECT_FALSE(options.CaptureMinima.load());
 }
 
 TEST(ProcessingOptions, BiasSliderCaptionColourAndFactor) {

@@ -121,11 +121,6 @@ TEST(SpectrumView, StereoShowsTheMeanOfBothChannels) {
     // Half the power is 8 * log10(2), about 2.4 pixels lower.
     EXPECT_GE(*leftOnly - *both, 2);
     EXPECT_LE(*leftOnly - *both, 3);
-
-    PreparedEngine mono(1);
-    mono.Run(6, [&](int n) { return Tone(n, 100.0, bin / 2048.0); });
-    const QImage monoPicture = Draw(*mono.engine);
-    EXPECT_TRUE(TopLineRow(monoPicture, bin / 3).has_value());
 }
 
 }  // namespace
