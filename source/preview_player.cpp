@@ -82,8 +82,10 @@ void PreviewPlayer::FinishStop() {
   if (state_ != State::Playing || closing_) return;
   state_ = State::Stopping;
   // The thread is at most one pass from its end (a hold-back sleep ends at the terminate
-  // request); after it, the meter and the view belong to this thread alone.
+  // request); after it, the meter and the view belong to this thread alone. The display
+  // changes it handed over are let through first, so none lands after the stop's own.
   WaitForPlayThread();
+  display_.ProcessMessages();
   if (engine_.Options().DcOffsetCorrection) {
     std::this_thread::sleep_for(kDcCorrectionStopWait);
   } else {
