@@ -1,0 +1,38 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace murmex {
+
+// Everything murmex-cli was asked to do, as parsed from its arguments.
+struct CliOptions {
+    std::vector<std::string> Inputs;
+    std::string OutputFile;     // -o: one input only
+    std::string OutputDir;      // -d
+    std::string Format = "wav"; // wav | mp3 | ogg | wma
+    std::optional<std::string> Kbps;  // constant-bitrate choice
+    std::optional<int> VbrQuality;    // 1..9
+    int BiasDb = 0;                   // noise bias slider position
+    int Reduction = 600;              // reduction slider position
+    bool Detail = false;
+    bool DcOffset = false;
+    bool CaptureMinima = false;
+    bool Force = false;
+    bool Info = false;
+    bool Quiet = false;
+};
+
+struct CliParseResult {
+    enum class Action { Run, Help, Version, UsageError };
+    Action Kind = Action::Run;
+    CliOptions Options;
+    std::string Error;  // for UsageError
+};
+
+CliParseResult ParseCommandLine(const std::vector<std::string>& args);
+
+std::string UsageText();
+
+}  // namespace murmex
