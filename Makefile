@@ -21,7 +21,11 @@ bench: build
 	scripts/run-benchmarks $(BUILD)
 
 run: build
-	scripts/run-benchmarks $(BUILD)
+	$(BUILD)/app/murmex
+
+# PREFIX=/some/where installs there instead of CMake's default prefix.
+install: build
+	cmake --install $(BUILD) $(if $(PREFIX),--prefix $(PREFIX))
 
 # Cleans the bundled noisy sample with murmex-cli and reports how far the noise floor dropped,
 # measured (sox stats, RMS) on the noise-only stretch at the end of the sample.

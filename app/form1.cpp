@@ -1,0 +1,457 @@
+#include "app/form1.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QLabel>
+#include <QMimeData>
+#include <QPainterPath>
+#include <QRegion>
+#include <QScreen>
+#include <QShortcut>
+#include <QWindow>
+#include <algorithm>
+#include <chrono>
+#include <filesystem>
+
+#include "app/artwork.h"
+#include "app/hint_delay_style.h"
+#include "app/queue_drainer.h"
+#include "app/window_preview_display.h"
+#include "app/widgets/bitmap_check_box.h"
+#include "app/widgets/image_button.h"
+#include "app/widgets/image_view.h"
+#include "app/widgets/led.h"
+#include "app/widgets/skin.h"
+#include "app/widgets/skin_label.h"
+#include "app/widgets/smooth_progress_bar.h"
+#include "app/widgets/track_bar.h"
+#include "engine/processing_options.h"
+#include "engine/spectral_engine.h"
+#include "export/decode_block_source.h"
+#include "export/export_driver.h"
+#include "export/export_writers.h"
+#include "pipeline/main_thread_queue.h"
+#include "source/bass.h"
+#include "source/preview_display.h"
+#include "source/preview_player.h"
+#include "source/source_loader.h"
+
+namespace murmex {
+
+namespace {
+constexpr int kClientWidth = 409;
+constexpr int kClientHeight = 497;
+constexpr int kCornerEllipse = 15;
+constexpr int kHintDelayMs = 300;
+constexpr auto kTeardownWait = std::chrono::milliseconds(300);
+}  // namespace
+
+TForm1::TForm1(ProcessingOptions& options, SpectralEngine& engine, Dialogs& dialogs, QWidget* parent)
+    : QWidget(parent, Qt::Window | Qt::FramelessWindowHint),
+      options_(options),
+      engine_(engine),
+      dialogs_(dialogs),
+      drainer_(std::make_unique<QueueDrainer>()) {
+  setWindowTitle(kApplicationTitle);
+  setWindowIcon(QIcon(QPixmap::fromImage(DrawProgramIcon(64))));
+  setFixedSize(kClientWidth, kClientHeight);
+  setAutoFillBackground(true);
+  QPalette palette = this->palette();
+  palette.setColor(QPalette::Window, Qt::black);
+  setPalette(palette);
+  setFont(skin::FormFont(11));
+  setAcceptDrops(true);
+  if (const QScreen* screen = QGuiApplication::primaryScreen())
+    move(screen->availableGeometry().center() - QPoint(kClientWidth / 2, kClientHeight / 2));
+  CreateControls();
+  ConnectControls();
+  CreateShortcuts();
+  FormCreate();
+}
+
+TForm1::~TForm1() {
+  if (!closed_) FormClose();
+}
+
+void TForm1::FormCreate() {
+  QPainterPath outline;
+  outline.addRoundedRect(QRectF(0, 0, kClientWidth, kClientHeight), kCornerEllipse / 2.0, kCornerEllipse / 2.0);
+  setMask(QRegion(outline.toFillPolygon().toPolygon()));
+
+  if (BASS_Init(-1, 44100, 0, nullptr, nullptr)) {
+    audioStarted_ = true;
+    BASS_Start();
+  } else {
+    ShowMessage("Bass DLL config problem!");
+  }
+
+  engine_.ClearEngineReady();
+  SpeedButton2->SetCaptionColor(skin::kCaptionSilver);
+  SpeedButton4->SetCaptionColor(skin::kCaptionSilver);
+  SpeedButton5->SetCaptionColor(skin::kCaptionSilver);
+  SpeedButton6->SetCaptionColor(skin::kCaptionSilver);
+  QApplication::setStyle(new HintDelayStyle(kHintDelayMs));
+
+  const QCursor cursor99 = MakeProgramCursor();
+  app_format->setCursor(cursor99);
+  app_rate->setCursor(cursor99);
+
+  loader_ = std::make_unique<SourceLoader>(engine_, settings_);
+  loader_->OnRepaint = [this](const InfoLine& info, const LoadButtons& buttons) {
+    ShowInfoLine(info);
+    ShowLoadButtons(buttons);
+    repaint();
+  };
+  loader_->OnMessage = [this](const std::string& text) { ShowMessage(text); };
+  writers_ = std::make_unique<ExportWriters>();
+  export_ = std::make_unique<ExportDriver>(ExportDriver::Parts{engine_, settings_, *writers_, loader_->Tags(), *this});
+  previewDisplay_ = std::make_unique<WindowPreviewDisplay>(*this, engine_);
+  player_ = std::make_unique<PreviewPlayer>(engine_, *previewDisplay_);
+
+  previewDisplay_->ResetDcMeter();
+  ProgressBar2->setEnabled(false);
+
+  options_.BiasFactor = BiasFactorFor(NoiseLevel1->value());
+  options_.ReductionFactor = ReductionFactorFor(att1->value());
+}
+
+void TForm1::FormClose() {
+  closed_ = true;
+  if (player_->Running()) {
+    player_->Terminate();
+    // The preview thread may be waiting on this thread for a display change: keep serving the
+    // queue while it leaves its loop, so the library is never released under it.
+    const auto deadline = std::chrono::steady_clock::now() + kTeardownWait;
+    while (player_->Running() && std::chrono::steady_clock::now() < deadline)
+      MainThreadQueue::Instance().WaitAndDrain(std::chrono::milliseconds(10));
+  }
+  player_.reset();
+  if (engine_.EngineReady()) engine_.ReleasePlans();
+  previewBlocks_.reset();
+  loader_.reset();
+  if (audioStarted_) BASS_Free();
+  audioStarted_ = false;
+  export_.reset();
+  writers_.reset();
+}
+
+void TForm1::ConnectControls() {
+  connect(SpeedButton1, &TImageButton::clicked, this, &TForm1::SpeedButton1Click);
+  connect(SpeedButton2, &TImageButton::clicked, this, &TForm1::SpeedButton2Click);
+  connect(SpeedButton3, &TImageButton::clicked, this, &TForm1::SpeedButton3Click);
+  connect(SpeedButton4, &TImageButton::clicked, this, &TForm1::SpeedButton4Click);
+  connect(SpeedButton5, &TImageButton::clicked, this, &TForm1::SpeedButton5Click);
+  connect(SpeedButton6, &TImageButton::clicked, this, &TForm1::SpeedButton6Click);
+  connect(SpeedButton1, &TImageButton::captionColorChanged, this, &TForm1::SpeedButton1FontChanged);
+  connect(SpeedButton2, &TImageButton::captionColorChanged, this, &TForm1::SpeedButton2FontChanged);
+  connect(SpeedButton3, &TImageButton::captionColorChanged, this, &TForm1::SpeedButton3FontChanged);
+  connect(SpeedButton4, &TImageButton::captionColorChanged, this, &TForm1::SpeedButton4FontChanged);
+  connect(SpeedButton5, &TImageButton::captionColorChanged, this, &TForm1::SpeedButton5FontChanged);
+  connect(SpeedButton6, &TImageButton::captionColorChanged, this, &TForm1::SpeedButton6FontChanged);
+  connect(VrHotImage3, &TImageButton::clicked, this, &TForm1::VrHotImage3Click);
+  connect(VrHotImage4, &TImageButton::clicked, this, &TForm1::VrHotImage4Click);
+  connect(app_format, &TImageButton::clicked, this, &TForm1::app_formClick);
+  connect(app_rate, &TImageButton::clicked, this, &TForm1::app_rateClick);
+  connect(vbr_check, &TBitmapCheckBox::changed, this, &TForm1::vbr_checkChange);
+  connect(NoiseLevel1, &TTrackBar::valueChanged, this, &TForm1::NoiseLevel1Change);
+  connect(att1, &TTrackBar::valueChanged, this, &TForm1::att1Change);
+  connect(ProgressBar2, &TSmoothProgressBar::mouseUp, this, &TForm1::ProgressBar2MouseUp);
+  connect(CheckBox1, &TBitmapCheckBox::changed, this, [this](bool on) { options_.ApplyPreviewReduction = on; });
+  connect(CheckBox2, &TBitmapCheckBox::changed, this, [this](bool on) { options_.DetailAmplifier = on; });
+  connect(CheckBox3, &TBitmapCheckBox::changed, this, [this](bool on) { options_.DcOffsetCorrection = on; });
+  connect(CheckBox4, &TBitmapCheckBox::changed, this, [this](bool on) { options_.StopNoiseEstimation = on; });
+  connect(CheckBox5, &TBitmapCheckBox::changed, this, [this](bool on) { options_.CaptureMinima = on; });
+  connect(Spectra1, &TBitmapCheckBox::changed, this, [this](bool on) { previewDisplay_->Spectra1Change(on); });
+}
+
+void TForm1::CreateShortcuts() {
+  // Keys reach a command only when its button is enabled, as a click would.
+  const auto bind = [this](const QKeySequence& keys, auto handler) {
+    auto* shortcut = new QShortcut(keys, this);
+    connect(shortcut, &QShortcut::activated, this, handler);
+  };
+  bind(QKeySequence(Qt::Key_Space), [this] {
+    if (CommandEnabled(SpeedButton4))
+      SpeedButton4Click();
+    else if (CommandEnabled(SpeedButton5))
+      SpeedButton5Click();
+  });
+  bind(QKeySequence::Open, [this] {
+    if (CommandEnabled(SpeedButton1)) SpeedButton1Click();
+  });
+  bind(QKeySequence::Save, [this] {
+    if (CommandEnabled(SpeedButton2)) SpeedButton2Click();
+  });
+  bind(QKeySequence(Qt::Key_Escape), [this] {
+    if (CommandEnabled(SpeedButton6)) SpeedButton6Click();
+  });
+}
+
+bool TForm1::CommandEnabled(const TImageButton* button) const { return button->isEnabled(); }
+
+bool TForm1::Exporting() const { return export_ && export_->Exporting(); }
+
+void TForm1::ApplyCaptionColourRule(TImageButton& button, const QColor& color) {
+  if (color == skin::kCaptionWhite)
+    button.setEnabled(true);
+  else if (color == skin::kCaptionSilver)
+    button.setEnabled(false);
+}
+
+void TForm1::SpeedButton1FontChanged(const QColor& color) { ApplyCaptionColourRule(*SpeedButton1, color); }
+void TForm1::SpeedButton2FontChanged(const QColor& color) { ApplyCaptionColourRule(*SpeedButton2, color); }
+void TForm1::SpeedButton3FontChanged(const QColor& color) { ApplyCaptionColourRule(*SpeedButton3, color); }
+void TForm1::SpeedButton4FontChanged(const QColor& color) { ApplyCaptionColourRule(*SpeedButton4, color); }
+void TForm1::SpeedButton5FontChanged(const QColor& color) { ApplyCaptionColourRule(*SpeedButton5, color); }
+void TForm1::SpeedButton6FontChanged(const QColor& color) { ApplyCaptionColourRule(*SpeedButton6, color); }
+
+void TForm1::ShowMessage(const std::string& text) {
+  dialogs_.ShowMessage(text, kApplicationTitle, MessageIcon::None, MessageButtons::Ok);
+}
+
+// ---- Window chrome -------------------------------------------------------------------------
+
+void TForm1::SpeedButton3Click() {
+  if (!Exporting()) close();
+}
+
+void TForm1::VrHotImage3Click() {
+  if (!Exporting()) close();
+}
+
+void TForm1::VrHotImage4Click() { showMinimized(); }
+
+void TForm1::closeEvent(QCloseEvent* event) {
+  // Whatever asks to close (the window manager, a key), a running save keeps the window: closing
+  // it would cut the file being written.
+  if (Exporting()) {
+    event->ignore();
+    return;
+  }
+  if (!closed_) FormClose();
+  event->accept();
+}
+
+void TForm1::mousePressEvent(QMouseEvent*) { FormMouseDown(); }
+
+void TForm1::FormMouseDown() {
+  if (QWindow* window = windowHandle()) window->startSystemMove();
+}
+
+bool TForm1::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == Label1) {
+    if (event->type() == QEvent::Enter) Label1MouseEnter();
+    if (event->type() == QEvent::Leave) Label1MouseLeave();
+  }
+  return QWidget::eventFilter(watched, event);
+}
+
+void TForm1::Label1MouseEnter() { Label1->setStyleSheet("color: rgb(128, 128, 128);"); }
+
+void TForm1::Label1MouseLeave() { Label1->setStyleSheet("color: rgb(255, 255, 255);"); }
+
+void TForm1::dragEnterEvent(QDragEnterEvent* event) {
+  const QMimeData* data = event->mimeData();
+  if (CommandEnabled(SpeedButton1) && data->hasUrls() && data->urls().size() == 1 && data->urls().first().isLocalFile())
+    event->acceptProposedAction();
+}
+
+void TForm1::dropEvent(QDropEvent* event) {
+  const QList<QUrl> urls = event->mimeData()->urls();
+  if (!CommandEnabled(SpeedButton1) || urls.size() != 1 || !urls.first().isLocalFile()) return;
+  event->acceptProposedAction();
+  LoadFile(urls.first().toLocalFile().toStdString());
+}
+
+// ---- Load ----------------------------------------------------------------------------------
+
+void TForm1::SpeedButton1Click() {
+  FileDialogRequest request;
+  request.title = "Select audio file";
+  request.filter =
+      "Supported audio files (wav, ogg, wma, mp3, flac)|*.wav;*.mp3;*.ogg;*.wma;*.flac|Wave audio (*.wav)|*.wav|"
+      "OggVorbis audio (*.ogg)|*.ogg|MP3 audio (*.mp3)|*.mp3|Windows Media Audio (*.wma)|*.wma|"
+      "FLAC audio (*.flac)|*.flac";
+  request.initialFolder = loader_->Info().LastDirectory;
+  if (const std::optional<std::string> chosen = dialogs_.OpenFile(request)) LoadFile(*chosen);
+}
+
+void TForm1::LoadFile(const std::string& path) {
+  // The preview reads the decoding stream through this source; the load replaces the stream.
+  previewBlocks_.reset();
+  const LoadResult result = loader_->SpeedButton1Click(std::filesystem::path(path));
+  previewBlocks_ = std::make_unique<DecodeBlockSource>(loader_->DecodeStream());
+  ShowInfoLine(result.Info);
+  ShowLoadButtons(result.Buttons);
+  ShowOutputSettings();
+  repaint();
+}
+
+void TForm1::ShowInfoLine(const InfoLine& info) {
+  Label1->setText(QString::fromStdString(info.Label1));
+  Label1->adjustSize();
+  Label1->setToolTip(QString::fromStdString(info.Label1Hint));
+  Ind1->SetText(QString::fromStdString(info.Ind1));
+  Ind2->SetText(QString::fromStdString(info.Ind2));
+  Ind3->SetText(QString::fromStdString(info.Ind3));
+  IndRate->SetText(QString::fromStdString(info.IndRate));
+}
+
+void TForm1::SetCommand(TImageButton& button, bool enabled) {
+  button.SetCaptionColor(enabled ? skin::kCaptionWhite : skin::kCaptionSilver);
+}
+
+void TForm1::ShowLoadButtons(const LoadButtons& buttons) {
+  SetCommand(*SpeedButton2, buttons.Save);
+  SetCommand(*SpeedButton4, buttons.Play);
+  SetCommand(*SpeedButton5, buttons.Stop);
+  ProgressBar2->setEnabled(buttons.ProgressBar2);
+}
+
+// ---- Sliders and output settings -----------------------------------------------------------
+
+void TForm1::NoiseLevel1Change(int position) {
+  const BiasCaption caption = murmex::NoiseLevel1Change(position, options_);
+  Label4->setText(QString::fromStdString(caption.Text));
+  Label4->setStyleSheet(QString("color: rgb(%1, %2, %3);")
+                            .arg(caption.Colour.Red)
+                            .arg(caption.Colour.Green)
+                            .arg(caption.Colour.Blue));
+  Label4->adjustSize();
+}
+
+void TForm1::att1Change(int position) {
+  Label8->setText(QString::fromStdString(murmex::att1Change(position, options_)));
+  Label8->adjustSize();
+}
+
+void TForm1::ShowOutputSettings() {
+  labelFormat->SetText(QString::fromStdString(settings_.labelFormat()));
+  labelKbps->SetText(QString::fromStdString(settings_.labelKbps()));
+  Label6->setText(QString::fromStdString(settings_.Label6()));
+  Label6->adjustSize();
+}
+
+void TForm1::app_formClick() {
+  if (const auto refusal = settings_.app_formatClick(loader_->Info().Channels)) ShowMessage(*refusal);
+  ShowOutputSettings();
+}
+
+void TForm1::app_rateClick() {
+  settings_.app_rateClick();
+  ShowOutputSettings();
+}
+
+void TForm1::vbr_checkChange(bool on) {
+  settings_.vbr_checkChange(on);
+  ShowOutputSettings();
+}
+
+// ---- Preview hooks -------------------------------------------------------------------------
+
+void TForm1::SpeedButton4Click() {
+  PreviewSource source;
+  source.DecodeStream = loader_->DecodeStream();
+  source.PreviewStream = loader_->PreviewStream();
+  source.PreviewQueueLimit = static_cast<uint32_t>(std::max(loader_->PreviewQueueLimit(), 0));
+  source.ProgressFactor = loader_->Info().ProgressFactor;
+  source.SeekFactor = loader_->Info().SeekFactor;
+  source.Blocks = previewBlocks_.get();
+  player_->SpeedButton4Click(source);
+}
+
+void TForm1::SpeedButton5Click() { player_->SpeedButton5Click(); }
+
+void TForm1::ProgressBar2MouseUp(int x) {
+  if (ProgressBar2->isEnabled()) player_->ProgressBar2MouseUp(x, ProgressBar2->width());
+}
+
+void TForm1::SetSpectrumImage(const QImage& image) { Image2->SetImage(image); }
+
+void TForm1::SetDcMeterImage(const QImage& image) { PaintBox2->SetImage(image); }
+
+void TForm1::SetLed1(bool on) { Led1->SetOn(on); }
+
+void TForm1::SetPreviewPosition(int position) { ProgressBar2->SetPosition(position); }
+
+void TForm1::EnterPreviewState() {
+  for (TImageButton* button : {SpeedButton1, SpeedButton2, SpeedButton3, SpeedButton4, SpeedButton6})
+    button->SetCaptionColor(skin::kCaptionSilver);
+  SpeedButton5->SetCaptionColor(skin::kCaptionWhite);
+  ProgressBar2->setEnabled(true);
+  repaint();
+}
+
+void TForm1::LeavePreviewState() {
+  for (TImageButton* button : {SpeedButton1, SpeedButton2, SpeedButton3, SpeedButton4})
+    button->SetCaptionColor(skin::kCaptionWhite);
+  SpeedButton5->SetCaptionColor(skin::kCaptionSilver);
+  SpeedButton6->SetCaptionColor(skin::kCaptionSilver);
+  Led1->SetOn(false);
+  ProgressBar2->SetPosition(0);
+  ProgressBar2->setEnabled(false);
+}
+
+// ---- Save ----------------------------------------------------------------------------------
+
+void TForm1::SpeedButton2Click() {
+  FileDialogRequest request;
+  request.title = "Save audio as...";
+  request.filter = settings_.SaveFilter();
+  request.initialFolder = export_->LastSaveFolder();
+  request.initialName = loader_->SuggestedName();
+  request.defaultExtension = "wav";
+  const std::optional<std::string> chosen = dialogs_.SaveFile(request);
+  if (!chosen) return;
+  export_->SaveAs(*chosen, loader_->Info(), loader_->DecodeStream());
+}
+
+void TForm1::SpeedButton6Click() {
+  if (export_) export_->Cancel();
+}
+
+bool TForm1::Ask(const ExportQuestion& question) {
+  const MessageIcon icon = question.Icon == ExportIcon::Warning ? MessageIcon::Warning : MessageIcon::Error;
+  const MessageResult answer = dialogs_.ShowMessage(question.Text, question.Caption, icon,
+                                                    question.YesNo ? MessageButtons::YesNo : MessageButtons::Ok);
+  return answer != MessageResult::No;
+}
+
+void TForm1::SetExportControlsEnabled(bool enabled) {
+  for (QWidget* control : std::initializer_list<QWidget*>{CheckBox1, CheckBox2, CheckBox3, CheckBox4, CheckBox5,
+                                                          vbr_check, Spectra1, app_format, app_rate, NoiseLevel1, att1})
+    control->setEnabled(enabled);
+}
+
+void TForm1::EnterExportState() {
+  Led1->SetOn(true);
+  for (TImageButton* button : {SpeedButton1, SpeedButton2, SpeedButton3, SpeedButton4, SpeedButton5})
+    button->SetCaptionColor(skin::kCaptionSilver);
+  SpeedButton6->SetCaptionColor(skin::kCaptionWhite);
+  SetExportControlsEnabled(false);
+  repaint();
+  ProgressBar1->SetMaximum(1000);
+  ProgressBar1->SetPosition(0);
+  ProgressBar2->SetPosition(0);
+}
+
+void TForm1::LeaveExportState() {
+  for (TImageButton* button : {SpeedButton1, SpeedButton2, SpeedButton3, SpeedButton4})
+    button->SetCaptionColor(skin::kCaptionWhite);
+  SpeedButton5->SetCaptionColor(skin::kCaptionSilver);
+  SpeedButton6->SetCaptionColor(skin::kCaptionSilver);
+  SetExportControlsEnabled(true);
+  Led1->SetOn(false);
+  repaint();
+  ProgressBar1->SetPosition(0);
+}
+
+void TForm1::ShowExportProgress(int perMille) { ProgressBar1->SetPosition(perMille); }
+
+void TForm1::ReportExportError(const std::string& text) {
+  dialogs_.ShowMessage(text, "Save failed", MessageIcon::Error, MessageButtons::Ok);
+}
+
+}  // namespace murmex

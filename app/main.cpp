@@ -1,0 +1,25 @@
+// Program entry: the application with its title, the main window, the message loop.
+#include <QApplication>
+
+#include "app/form1.h"
+#include "app/qt_dialogs.h"
+#include "app/widgets/skin.h"
+#include "engine/processing_options.h"
+#include "engine/spectral_engine.h"
+
+int main(int argc, char* argv[]) {
+  QApplication application(argc, argv);
+  QApplication::setApplicationName("murmex");
+  QApplication::setApplicationDisplayName(murmex::kApplicationTitle);
+  QGuiApplication::setDesktopFileName("murmex");
+  murmex::skin::InstallFontSubstitutes();
+
+  // One engine and one set of options for the whole program.
+  murmex::ProcessingOptions options;
+  murmex::SpectralEngine engine(options);
+  murmex::QtDialogs dialogs(nullptr);
+  murmex::TForm1 form(options, engine, dialogs);
+  dialogs.SetParent(&form);
+  form.show();
+  return QApplication::exec();
+}

@@ -1,0 +1,5 @@
+#pragma once
+
+// Each Qt Test class of this program runs through one of these; main sums their failures.
+int RunWidgetKitTests(int argc, char** argv);
+int RunForm1Tests(int argc, char** argv);
