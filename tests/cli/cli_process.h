@@ -1,0 +1,75 @@
+#pragma once
+// Runs the murmex-cli program as a child process and collects what it printed.
+
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <string>
+#include <vector>
+
+extern char** environ;
+
+namespace murmex::testing {
+
+struct CliResult {
+    int ExitCode = -1;
+    std::string Out;
+    std::string Err;
+};
+
+class CliProcess {
+public:
+    explicit CliProcess(const std::vector<std::string>& args) {
+        int out[2], err[2];
+        if (::pipe(out) != 0 || ::pipe(err) != 0) return;
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
+        posix_spawn_file_actions_adddup2(&actions, err[1], STDERR_FILENO);
+        posix_spawn_file_actions_addclose(&actions, out[0]);
+        posix_spawn_file_actions_addclose(&actions, err[0]);
+        std::vector<std::string> all{MURMEX_CLI_PATH};
+        all.insert(all.end(), args.begin(), args.end());
+        std::vector<char*> argv;
+        for (auto& a : all) argv.push_back(a.data());
+        argv.push_back(nullptr);
+        if (posix_spawn(&pid_, MURMEX_CLI_PATH, &actions, nullptr, argv.data(), environ) != 0) pid_ = -1;
+        posix_spawn_file_actions_destroy(&actions);
+        ::close(out[1]);
+        ::close(err[1]);
+        outFd_ = out[0];
+        errFd_ = err[0];
+    }
+
+    void Signal(int sig) { ::kill(pid_, sig); }
+
+    // Reads both pipes to their end, then reaps the child.
+    CliResult Wait() {
+        CliResult result;
+        ReadAll(errFd_, result.Err);
+        ReadAll(outFd_, result.Out);
+        int status = 0;
+        if (pid_ > 0 && ::waitpid(pid_, &status, 0) == pid_ && WIFEXITED(status)) {
+            result.ExitCode = WEXITSTATUS(status);
+        }
+        return result;
+    }
+
+private:
+    static void ReadAll(int fd, std::string& into) {
+        char buffer[4096];
+        for (ssize_t n; (n = ::read(fd, buffer, sizeof buffer)) > 0;) into.append(buffer, static_cast<size_t>(n));
+        ::close(fd);
+    }
+
+    pid_t pid_ = -1;
+    int outFd_ = -1;
+    int errFd_ = -1;
+};
+
+inline CliResult RunCli(const std::vector<std::string>& args) { return CliProcess(args).Wait(); }
+
+}  // namespace murmex::testing
