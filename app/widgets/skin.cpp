@@ -10,8 +10,9 @@ namespace murmex::skin {
 void InstallFontSubstitutes() {
   const QStringList families = QFontDatabase::families();
   if (!families.contains("Arial")) QFont::insertSubstitutions("Arial", {"Liberation Sans", "Arimo", "Sans Serif"});
+  // The condensed cut keeps the form's captions within the widths laid out for MS Sans Serif.
   if (!families.contains("MS Sans Serif"))
-    QFont::insertSubstitutions("MS Sans Serif", {"DejaVu Sans", "Liberation Sans", "Sans Serif"});
+    QFont::insertSubstitutions("MS Sans Serif", {"DejaVu Sans Condensed", "DejaVu Sans", "Sans Serif"});
 }
 
 static QFont PixelFont(const char* family, int pixelHeight) {

@@ -17,7 +17,7 @@ inline const QColor kRed{255, 0, 0};
 inline const QColor kGrey{128, 128, 128};
 
 // Maps the faces the window names to metric-compatible ones when the machine lacks them
-// (Liberation Sans for Arial, DejaVu Sans for MS Sans Serif). Call once after QApplication exists.
+// (Liberation Sans for Arial, DejaVu Sans Condensed for MS Sans Serif). Call once after QApplication exists.
 void InstallFontSubstitutes();
 
 // A face of the given pixel height: "Arial" for captions, "MS Sans Serif" for the form.

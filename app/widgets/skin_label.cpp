@@ -7,7 +7,7 @@
 namespace murmex {
 
 TSkinLabel::TSkinLabel(QWidget* parent) : QWidget(parent) {
-  setFont(skin::ArialFont(12));
+  setFont(skin::ArialFont(11));
   setAttribute(Qt::WA_TransparentForMouseEvents);
   resize(sizeHint());
 }
