@@ -22,31 +22,29 @@ void TAuThread::Resume() {
     {
         std::lock_guard<std::mutex> guard(Lock);
         ResumePending = true;
+        // From now on the worker counts as busy, even before it has woken up.
+        FSuspended = false;
     }
     StateChanged.notify_all();
 }
 
-void TAuThread::SetSuspended(bool suspended) {
-    FSuspended = suspended;
+void TAuThread::SetSuspended() {
+    FSuspended = true;
     StateChanged.notify_all();
-    if (suspended) {
-        // Whoever waits for this worker to become idle looks again: a pending done event at
-        // the dispatcher, or the main thread inside RequestStop.
-        TEventHandler::Instance().WakeUp();
-        MainThreadQueue::Instance().Wake();
-    }
+    // Whoever waits for this worker to become idle looks again: a pending done event at the
+    // dispatcher, or the main thread inside RequestStop.
+    TEventHandler::Instance().WakeUp();
+    MainThreadQueue::Instance().Wake();
 }
 
 void TAuThread::Execute() {
-    HaltRequested = false;
     for (;;) {
         {
             std::unique_lock<std::mutex> lock(Lock);
-            SetSuspended(true);
+            if (!ResumePending) SetSuspended();
             StateChanged.wait(lock, [&] { return ResumePending; });
             ResumePending = false;
             if (Terminated) return;
-            SetSuspended(false);
         }
         Owner.Run();
         {

@@ -38,7 +38,7 @@ public:
 
 private:
     void Execute();
-    void SetSuspended(bool suspended);
+    void SetSuspended();
 
     TAuOutput& Owner;
     std::mutex Lock;
