@@ -1,17 +1,20 @@
 #include "app/queue_drainer.h"
 
+#include <QCoreApplication>
 #include <QMetaObject>
 
 #include "pipeline/main_thread_queue.h"
 
 namespace murmex {
 
-QueueDrainer::QueueDrainer(QObject* parent) : QObject(parent) {
+QueueDrainer::QueueDrainer() {
   MainThreadQueue& queue = MainThreadQueue::Instance();
   queue.BindToCurrentThread();
-  queue.SetWakeHandler([this] {
-    // Queued, so the drain runs on the event loop's thread whatever thread queued the call.
-    QMetaObject::invokeMethod(this, [] { MainThreadQueue::Instance().Drain(); }, Qt::QueuedConnection);
+  // The handler may still run on a worker just after it was unhooked, so it holds on to nothing
+  // but the application object, which outlives every window.
+  queue.SetWakeHandler([] {
+    if (QCoreApplication* application = QCoreApplication::instance())
+      QMetaObject::invokeMethod(application, [] { MainThreadQueue::Instance().Drain(); }, Qt::QueuedConnection);
   });
 }
 

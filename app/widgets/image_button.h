@@ -23,8 +23,6 @@ class TImageButton : public QWidget {
   void SetCaptionColor(const QColor& color);
   QColor CaptionColor() const { return captionColor_; }
 
-  bool IsHovered() const { return hovered_; }
-
  signals:
   void clicked();
   void captionColorChanged(const QColor& color);

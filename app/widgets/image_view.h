@@ -15,7 +15,6 @@ class TImageView : public QWidget {
   explicit TImageView(QWidget* parent = nullptr);
 
   void SetImage(const QImage& image);
-  const QImage& Image() const { return image_; }
 
  protected:
   void paintEvent(QPaintEvent* event) override;

@@ -14,7 +14,6 @@ inline const QColor kCaptionWhite{255, 255, 255};
 inline const QColor kCaptionSilver{192, 192, 192};
 inline const QColor kMaroon{128, 0, 0};
 inline const QColor kRed{255, 0, 0};
-inline const QColor kGrey{128, 128, 128};
 
 // Maps the faces the window names to metric-compatible ones when the machine lacks them
 // (Liberation Sans for Arial, DejaVu Sans Condensed for MS Sans Serif). Call once after QApplication exists.

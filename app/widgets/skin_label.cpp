@@ -18,11 +18,6 @@ void TSkinLabel::SetText(const QString& text) {
   update();
 }
 
-void TSkinLabel::SetColor(const QColor& color) {
-  color_ = color;
-  update();
-}
-
 QSize TSkinLabel::sizeHint() const {
   const QFontMetrics metrics(font());
   // One extra pixel each way for the shadow.
@@ -35,7 +30,7 @@ void TSkinLabel::paintEvent(QPaintEvent*) {
   const QRect area = rect().adjusted(0, 0, -1, -1);
   p.setPen(QColor(0, 40, 70));
   p.drawText(area.translated(1, 1), Qt::AlignLeft | Qt::AlignTop, text_);
-  p.setPen(color_);
+  p.setPen(QColor(0, 190, 255));
   p.drawText(area, Qt::AlignLeft | Qt::AlignTop, text_);
 }
 

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QColor>
 #include <QString>
 #include <QWidget>
 
@@ -15,7 +14,6 @@ class TSkinLabel : public QWidget {
 
   QString Text() const { return text_; }
   void SetText(const QString& text);
-  void SetColor(const QColor& color);
 
   QSize sizeHint() const override;
 
@@ -24,7 +22,6 @@ class TSkinLabel : public QWidget {
 
  private:
   QString text_;
-  QColor color_{0, 190, 255};
 };
 
 }  // namespace murmex

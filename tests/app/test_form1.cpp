@@ -1,4 +1,5 @@
 #include <QLabel>
+#include <QMimeData>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -137,6 +138,18 @@ class Form1Test : public QObject {
     QVERIFY(f.dialogs.messages.empty());
   }
 
+  void StartUpWithoutSoundDeviceStillOpens() {
+    const QByteArray driver = qgetenv("SDL_AUDIODRIVER");
+    qputenv("SDL_AUDIODRIVER", "no-such-driver");
+    {
+      Form1Fixture f;
+      QCOMPARE(f.dialogs.MessageTexts(), std::vector<std::string>{"Bass DLL config problem!"});
+      QVERIFY(f.form->isVisible());
+      QCOMPARE(f.ButtonStates(), QString("101000"));
+    }
+    qputenv("SDL_AUDIODRIVER", driver);
+  }
+
   void CaptionColourDecidesCommandState() {
     Form1Fixture f;
     TImageButton* load = f.form->SpeedButton1;
@@ -191,6 +204,26 @@ class Form1Test : public QObject {
     QCOMPARE(f.dialogs.openRequests.back().initialFolder, FixturePath("").parent_path().string());
     QCOMPARE(Info(f), QString("PCM|22050Hz|Mono|352 kbps|mono_22050.wav"));
     QCOMPARE(f.form->labelKbps->Text(), QString("352"));
+  }
+
+  void DroppedFileLoadsLikeTheOpenDialog() {
+    Form1Fixture f;
+    QMimeData data;
+    data.setUrls({QUrl::fromLocalFile(QString::fromStdString(FixturePath("mono_32000.wav").string()))});
+    QDragEnterEvent enter(QPoint(200, 200), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(f.form.get(), &enter);
+    QVERIFY(enter.isAccepted());
+    QDropEvent drop(QPointF(200, 200), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(f.form.get(), &drop);
+    QCOMPARE(Info(f), QString("PCM|32000Hz|Mono|512 kbps|mono_32000.wav"));
+    QVERIFY(f.dialogs.openRequests.empty());
+
+    // While a command runs, Load is off and a drop is refused.
+    f.form->SpeedButton1->SetCaptionColor(skin::kCaptionSilver);
+    QDragEnterEvent refused(QPoint(200, 200), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    refused.setAccepted(false);
+    QCoreApplication::sendEvent(f.form.get(), &refused);
+    QVERIFY(!refused.isAccepted());
   }
 
   void LoadFailuresClearTheInfoLine() {
