@@ -85,21 +85,29 @@ void PreviewPlayer::FinishStop() {
   // request); after it, the meter and the view belong to this thread alone. The display
   // changes it handed over are let through first, so none lands after the stop's own.
   WaitForPlayThread();
-  display_.ProcessMessages();
+  if (!LetWindowProcessMessages()) return;
   if (engine_.Options().DcOffsetCorrection) {
     std::this_thread::sleep_for(kDcCorrectionStopWait);
   } else {
     while (!display_.DcMeterAtRest()) {
       display_.DecayDcMeter();
       std::this_thread::sleep_for(kMeterDecayStep);
-      display_.ProcessMessages();
+      if (!LetWindowProcessMessages()) return;
     }
   }
   BASS_ChannelStop(source_.PreviewStream);
   display_.LeavePreviewState();
   display_.BlankSpectrum();
-  display_.ProcessMessages();
+  if (!LetWindowProcessMessages()) return;
   state_ = State::Ready;
+}
+
+// The window may close while it processes its messages, and free this player with it; nothing
+// of the player may be touched then.
+bool PreviewPlayer::LetWindowProcessMessages() {
+  const std::weak_ptr<PreviewPlayer*> alive = self_;
+  display_.ProcessMessages();
+  return !alive.expired();
 }
 
 void PreviewPlayer::ProgressBar2MouseUp(int x, int width) {

@@ -47,6 +47,8 @@ class PreviewPlayer {
   void StopFromPreviewThread();
   // Window's thread: steps of the stop after the thread was asked to terminate.
   void FinishStop();
+  // False when the player was freed meanwhile (the window closed).
+  [[nodiscard]] bool LetWindowProcessMessages();
   void WaitForPlayThread();
   std::shared_ptr<TPlayThr> PlayThreadIfRunning() const;
 

@@ -12,10 +12,12 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <mutex>
 #include <numeric>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "engine/block_contract.h"
@@ -129,6 +131,7 @@ class RecordingDisplay : public PreviewDisplay {
   void ProcessMessages() override {
     NoteWindowThread();
     MainThreadQueue::Instance().Drain();
+    if (onMessages) std::exchange(onMessages, nullptr)();
   }
 
   std::vector<int> Positions() {
@@ -146,6 +149,8 @@ class RecordingDisplay : public PreviewDisplay {
   std::atomic<bool> led{false};
   std::atomic<float> meter{1.0f};
   std::atomic<HSTREAM> queueProbe{0};
+  // A message the window handles while the preview stops (the user closing it, say).
+  std::function<void()> onMessages;
   int enters = 0, leaves = 0, blanks = 0;
   float meterAtLeave = 0.0f;
 
@@ -466,6 +471,19 @@ TEST_F(PreviewTest, ReductionSwitchDrivesLampSpectrumAndMeter) {
   EXPECT_FALSE(display_.led);
   player_->SpeedButton5Click();
   EXPECT_FALSE(display_.wrongThread);
+}
+
+TEST_F(PreviewTest, WindowClosedWhileThePreviewStops) {
+  Load(3.0);
+  player_->SpeedButton4Click(Source());
+  ServeFor(200ms);
+  // The window closes, freeing the player, in the middle of the stop's message processing.
+  display_.onMessages = [this] { player_.reset(); };
+  PreviewPlayer* const stopping = player_.get();
+  stopping->SpeedButton5Click();
+  EXPECT_EQ(player_, nullptr);
+  EXPECT_EQ(display_.leaves, 0);
+  EXPECT_EQ(display_.blanks, 0);
 }
 
 TEST_F(PreviewTest, TerminateEndsThePreviewWithoutTheStopSequence) {
