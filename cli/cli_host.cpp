@@ -9,6 +9,7 @@ void CliHost::BeginFile(const std::string& outputLabel) {
     label_ = outputLabel;
     exporting_ = false;
     failed_ = false;
+    cancelled_ = false;
     barShown_ = false;
 }
 
@@ -28,7 +29,7 @@ bool CliHost::Ask(const ExportQuestion& question) {
 void CliHost::EnterExportState() { exporting_ = true; }
 
 void CliHost::LeaveExportState() {
-    if (barShown_ && !failed_) ShowExportProgress(1000);
+    if (barShown_ && !failed_ && !cancelled_) ShowExportProgress(1000);
     EndProgressLine();
     exporting_ = false;
 }

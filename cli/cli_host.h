@@ -22,6 +22,9 @@ public:
     void ShowExportProgress(int perMille) override;
     void ReportExportError(const std::string& text) override;
 
+    // The save was asked to stop early: the bar is not completed.
+    void MarkCancelled() { cancelled_ = true; }
+
     bool Exporting() const { return exporting_; }
     bool Failed() const { return failed_; }
 
@@ -34,6 +37,7 @@ private:
     std::string label_;
     bool exporting_ = false;
     bool failed_ = false;
+    bool cancelled_ = false;
     bool barShown_ = false;
 };
 

@@ -175,6 +175,10 @@ private:
             Fail("--output names one file; use --output-dir for several inputs");
             return;
         }
+        if (!o.OutputFile.empty() && o.OutputFile.back() == '/') {
+            Fail("--output names a file, not a folder; use --output-dir for a folder");
+            return;
+        }
         if (!formatGiven && !o.OutputFile.empty()) {
             const std::string ext = Lower(std::filesystem::path(o.OutputFile).extension().string());
             if (ext.size() > 1 && IsKnownFormat(ext.substr(1))) o.Format = ext.substr(1);

@@ -103,6 +103,7 @@ CliRunner::Outcome CliRunner::SaveInput(const std::string& input) {
         queue.WaitAndDrain(std::chrono::milliseconds(100));
         if (!cancelSent && Interrupted()) {
             driver_.Cancel();
+            host_.MarkCancelled();
             cancelSent = true;
         }
     }

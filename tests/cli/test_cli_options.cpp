@@ -69,6 +69,7 @@ TEST(CliOptions, UsageErrorsSayWhatIsWrong) {
         {{"-f", "mp3", "-b", "128", "-q", "2", "a.wav"}, "either --kbps or --vbr"},
         {{"-b", "128", "a.wav"}, "apply to mp3, ogg and wma only"},
         {{"--force=yes", "a.wav"}, "takes no value"},
+        {{"-o", "outdir/", "a.wav"}, "use --output-dir"},
     };
     for (const Case& c : cases) {
         auto r = Parse(c.args);
