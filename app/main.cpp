@@ -1,9 +1,11 @@
 // Program entry: the application with its title, the main window, the message loop.
 #include <QApplication>
+#include <QTimer>
 
 #include "app/form1.h"
 #include "app/qt_dialogs.h"
 #include "app/widgets/skin.h"
+#include "engine/fftw_interface.h"
 #include "engine/processing_options.h"
 #include "engine/spectral_engine.h"
 
@@ -21,5 +23,7 @@ int main(int argc, char* argv[]) {
   murmex::TForm1 form(options, engine, dialogs);
   dialogs.SetParent(&form);
   form.show();
+  // Measure the transforms once the window is on screen, before the user can press Play.
+  QTimer::singleShot(0, [] { murmex::FftwInterface::WarmUpPlanner(); });
   return QApplication::exec();
 }

@@ -39,6 +39,11 @@ void FftwInterface::CreatePlans() {
     ++plansCreated_;
 }
 
+void FftwInterface::WarmUpPlanner() {
+    FftwInterface scratch;
+    scratch.CreatePlans();
+}
+
 void FftwInterface::ReleasePlans() {
     if (forward_ != nullptr) fftwf_destroy_plan(forward_);
     if (inverse_ != nullptr) fftwf_destroy_plan(inverse_);

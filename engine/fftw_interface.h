@@ -23,6 +23,11 @@ public:
     // when FFTW cannot make a plan.
     void CreatePlans();
     void ReleasePlans();
+    // Plans both transforms once on scratch buffers and drops them. FFTW keeps what it measured
+    // as wisdom, so the engine's own plans are then made at once instead of after several
+    // hundred milliseconds of measuring: the first Play of a session starts promptly.
+    // Main thread only, like every plan.
+    static void WarmUpPlanner();
     bool HasPlans() const { return forward_ != nullptr && inverse_ != nullptr; }
     // How many times plans have been made; lets callers see whether a run reused them.
     int PlansCreated() const { return plansCreated_; }
