@@ -20,6 +20,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/fftw_interface.h"
 #include "engine/block_contract.h"
 #include "engine/processing_options.h"
 #include "engine/spectral_engine.h"
@@ -142,6 +143,8 @@ class Session {
     preview_ = BASS_StreamCreate(44100, 2, 0, STREAMPROC_PUSH, nullptr);
     if (decode_ == 0 || preview_ == 0) throw std::runtime_error("cannot open " + path);
     blocks_ = std::make_unique<StreamBlocks>(decode_);
+    // As the program does once its window is up.
+    FftwInterface::WarmUpPlanner();
     engine_.SetChannels(2);
     engine_.ClearEngineReady();
     engine_.BuildAnalysisWindow();
