@@ -60,6 +60,7 @@ bool ExportDriver::SaveAs(const std::string& chosenName, const SourceInfo& sourc
         mem.SetInBitsPerSample(static_cast<unsigned>(source.BitsPerSample));
         mem.SetInSampleRate(static_cast<unsigned>(source.SampleRate));
         mem.SetInChannels(static_cast<unsigned>(source.Channels));
+        // Mem2 only reads the block it serves.
         mem.SetBufferPointer(const_cast<int16_t*>(engine.OutputBlock().data()));
         mem.SetBufferBytes(SpectralEngine::kBlockBytes);
         mem.StartInput();
