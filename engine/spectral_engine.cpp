@@ -25,13 +25,24 @@ constexpr int kDetailAboveBin = 409;
 constexpr float kDetailFactor = 1.35f;
 constexpr int kInverseShift = 11;  // the inverse transform is 2048 = 2^11 times too large
 constexpr int kLastOddBin = 1023;
+// Below this magnitude a float truncates exactly through a 32-bit integer.
+constexpr float kInt32Range = 2147483648.0f;
 
 // Wiener-type gain xi / (1 + xi). An overflowed xi means the bin stands infinitely far above
 // the noise, so it passes whole instead of becoming inf / inf = NaN.
 float WienerGain(float xi) {
     const float gain = xi / (1.0f + xi);
-    return xi == std::numeric_limits<float>::infinity() ? 1.0f : (gain > 0.0f ? gain : 0.0f);
+    const float positive = gain > 0.0f ? gain : 0.0f;
+    return xi == std::numeric_limits<float>::infinity() ? 1.0f : positive;
 }
+
+// trunc(value) clamped to 16 bits, for values that are never NaN. Written with min/max and a
+// 32-bit conversion so that whole frames convert in vector registers.
+int16_t ClampTruncToSample(double value) {
+    const double clamped = std::min(std::max(value, kSampleMin), kSampleMax);
+    return static_cast<int16_t>(static_cast<int32_t>(clamped));
+}
+
 
 }  // namespace
 
@@ -133,17 +144,18 @@ void SpectralEngine::AnalyseChannel(int channel) {
     for (int i = 0; i < frameLength_; ++i) {
         const float windowed = analysisHistory_[i * channels_ + channel] * analysisWindow_[i];
         input[i] = windowed;
-        frame_[i] = static_cast<int64_t>(windowed);
+        frame_[i] = static_cast<int32_t>(windowed);  // |windowed| <= 32768
     }
 }
 
 void SpectralEngine::SpectralStage(int channel) {
     fft_.ExecuteForward();
     float* spectrum = fft_.FftSpectrum();
+    float* power = binPower_.data() + channel * kBins;
     for (int b = 0; b < kBins; ++b) {
         const float re = spectrum[2 * b];
         const float im = spectrum[2 * b + 1];
-        power_[b] = re * re + im * im;
+        power[b] = re * re + im * im;
     }
     // The three passes below keep the per-bin order of the rules: the noise estimate of a bin
     // depends on its neighbours, but its gain only on the bin itself and, for the even bin
@@ -159,28 +171,43 @@ void SpectralEngine::SpectralStage(int channel) {
         spectrum[2 * b + 1] *= synthesisGain_[b];
     }
     fft_.ExecuteInverse();
+    ScaleInverse();
+}
+
+void SpectralEngine::ScaleInverse() {
     const float* output = fft_.FftOutput();
+    // Almost every frame stays within 32 bits, where truncation and the arithmetic shift run
+    // in vector registers; a frame with a huge, infinite or NaN value redoes the whole frame
+    // through the saturating 64-bit conversion.
+    int outOfRange = 0;
     for (int i = 0; i < frameLength_; ++i) {
-        frame_[i] = TruncToInt64(output[i]) >> kInverseShift;
+        const bool small = std::fabs(output[i]) < kInt32Range;
+        outOfRange += small ? 0 : 1;
+        frame_[i] = static_cast<int32_t>(small ? output[i] : 0.0f) >> kInverseShift;
+    }
+    if (outOfRange == 0) return;
+    for (int i = 0; i < frameLength_; ++i) {
+        frame_[i] = static_cast<double>(TruncToInt64(output[i]) >> kInverseShift);
     }
 }
 
 void SpectralEngine::TrackNoise(int channel) {
     const int base = channel * kBins;
     float* smoothed = smoothedPower_.data() + base;
-    float prev = 0.0f;
-    binPower_[base] = power_[0];
+    const float* power = binPower_.data() + base;
+    float* tracker = noiseTracker_.data() + base;
+    // The bin before bin 1 counts with power 0; the kernel runs over bins k - 2, k, k + 1.
+    power_[0] = 0.0f;
+    for (int m = 0; m < kOddBins; ++m) power_[m + 1] = power[2 * m + 1];
     for (int m = 0; m < kOddBins; ++m) {
         const int k = 2 * m + 1;
-        binPower_[base + k] = power_[k];
-        binPower_[base + k + 1] = power_[k + 1];
         const float v =
-            smoothingKernel_[0] * prev + smoothingKernel_[1] * power_[k] + smoothingKernel_[2] * power_[k + 1];
-        prev = power_[k];
+            smoothingKernel_[0] * power_[m] + smoothingKernel_[1] * power[k] + smoothingKernel_[2] * power[k + 1];
         oddPreviousSmoothed_[kMinimumPad + m] = smoothed[k];
-        smoothed[k] = 0.5f * v + 0.5f * smoothed[k];
-        oddSmoothed_[kMinimumPad + m] = smoothed[k];
-        noiseTracker_[base + k] = std::max(noiseTracker_[base + k], kTrackerFloor);
+        const float updated = 0.5f * v + 0.5f * smoothed[k];
+        smoothed[k] = updated;
+        oddSmoothed_[kMinimumPad + m] = updated;
+        tracker[k] = std::max(tracker[k], kTrackerFloor);
     }
     if (options_.StopNoiseEstimation.load(std::memory_order_relaxed)) return;
 
@@ -210,7 +237,8 @@ void SpectralEngine::ComputeGains(int channel) {
         const float power = binPower_[i];
         const float d = std::sqrt(std::fabs(power - noiseEstimate_[i]));
         const float e = std::sqrt(reduction / d);
-        const float ratio = std::fabs(power) > std::fabs(biased) ? power / (biased * e) : 1.0f;
+        const float above = power / (biased * e);
+        const float ratio = std::fabs(power) > std::fabs(biased) ? above : 1.0f;
         binRatio_[i] = ratio;
 
         const float gain = binGain_[i];
@@ -222,18 +250,20 @@ void SpectralEngine::ComputeGains(int channel) {
 
 void SpectralEngine::BuildSynthesisGains(int channel) {
     const float* gain = binGain_.data() + channel * kBins;
-    const bool detail = options_.DetailAmplifier.load(std::memory_order_relaxed);
-    for (int k = 1; k <= kLastOddBin; k += 2) {
-        float lower = std::fabs(gain[k]);
-        float upper = k >= 3 ? std::fabs(gain[k] + gain[k - 2]) * 0.5f : lower;
-        if (detail && k > kDetailAboveBin && lower > kDetailGainThreshold) {
-            lower *= kDetailFactor;
-            upper *= kDetailFactor;
-        }
-        synthesisGain_[k] = lower;
-        synthesisGain_[k + 1] = upper;
-    }
     synthesisGain_[0] = 1.0f;
+    synthesisGain_[1] = std::fabs(gain[1]);
+    synthesisGain_[2] = synthesisGain_[1];
+    for (int k = 3; k <= kLastOddBin; k += 2) {
+        synthesisGain_[k] = std::fabs(gain[k]);
+        synthesisGain_[k + 1] = std::fabs(gain[k] + gain[k - 2]) * 0.5f;
+    }
+    // Bin 1 lies below the boosted range, so it needs no special case here.
+    if (!options_.DetailAmplifier.load(std::memory_order_relaxed)) return;
+    for (int k = kDetailAboveBin + 2; k <= kLastOddBin; k += 2) {
+        const float factor = synthesisGain_[k] > kDetailGainThreshold ? kDetailFactor : 1.0f;
+        synthesisGain_[k] *= factor;
+        synthesisGain_[k + 1] *= factor;
+    }
 }
 
 void SpectralEngine::UpdateTrackers(int channel, bool useCapture) {
@@ -243,7 +273,8 @@ void SpectralEngine::UpdateTrackers(int channel, bool useCapture) {
         const float minimum = oddMinimum_[m];
         const float previous = previousMinimum_[i];
         const float tracker = noiseTracker_[i];
-        const float step = previous < kLowLevelThreshold ? kLowLevelStep : adaptStep_[i];
+        const float currentStep = adaptStep_[i];
+        const float step = previous < kLowLevelThreshold ? kLowLevelStep : currentStep;
         // Minimum rising or steady: climb towards the previous minimum by the current step,
         // then spend the step. Falling: grow the step with the drop and follow the minimum
         // down at once. Both are computed and one is picked, so the loop has no branches.
@@ -251,19 +282,21 @@ void SpectralEngine::UpdateTrackers(int channel, bool useCapture) {
         const float fallStep = std::min(std::sqrt(1.0f / (previous - minimum)) + step, kStepCap);
         const float fallen = tracker + std::min(minimum - tracker, 0.0f);
         const bool rising = minimum >= previous;
-        noiseTracker_[i] = rising ? risen : fallen;
+        const float tracked = rising ? risen : fallen;
+        noiseTracker_[i] = tracked;
         adaptStep_[i] = rising ? 0.0f : fallStep;
         localMinimum_[i] = minimum;
         previousMinimum_[i] = minimum;
-        noiseEstimate_[i] = useCapture ? std::max(capturedNoise_[i], noiseTracker_[i]) : noiseTracker_[i];
+        const float withCapture = std::max(capturedNoise_[i], tracked);
+        noiseEstimate_[i] = useCapture ? withCapture : tracked;
     }
 }
 
 void SpectralEngine::OverlapAdd(int channel) {
     for (int i = 0; i < frameLength_; ++i) {
         const int n = i * channels_ + channel;
-        outputAccumulator_[n] =
-            TruncToSample(static_cast<double>(frame_[i]) * analysisWindow_[i] + outputAccumulator_[n]);
+        // frame_ holds whole numbers within +-2^52, so nothing here can be NaN.
+        outputAccumulator_[n] = ClampTruncToSample(frame_[i] * analysisWindow_[i] + outputAccumulator_[n]);
     }
 }
 

@@ -100,6 +100,8 @@ public:
 private:
     void AnalyseChannel(int channel);
     void SpectralStage(int channel);
+    // Step back from the unnormalised inverse transform to sample units in frame_.
+    void ScaleInverse();
     void TrackNoise(int channel);
     void ComputeGains(int channel);
     void BuildSynthesisGains(int channel);
@@ -141,8 +143,11 @@ private:
     float bin1PowerAverage_ = 0.0f;
 
     // Frame-local scratch, kept here so that a block never allocates.
-    std::array<int64_t, kFftSize> frame_{};
-    std::array<float, kBins> power_{};
+    // Whole numbers (sample units, up to +-2^52 after an overflowing inverse), held as doubles
+    // so that the overlap-add converts nothing.
+    std::array<double, kFftSize> frame_{};
+    // Powers of the odd bins packed together, behind a 0 for the bin before bin 1.
+    std::array<float, kBins / 2 + 1> power_{};
     std::array<float, kBins> synthesisGain_{};
     // Smoothed power of the odd bins packed together, before and after this frame's update,
     // with pads on both sides so that the neighbourhood minimum needs no edge cases.
