@@ -29,7 +29,7 @@
 #include "app/widgets/track_bar.h"
 #include "engine/processing_options.h"
 #include "engine/spectral_engine.h"
-#include "export/decode_block_source.h"
+#include "source/decode_block_source.h"
 #include "export/export_driver.h"
 #include "export/export_writers.h"
 #include "pipeline/main_thread_queue.h"

@@ -13,8 +13,6 @@ struct ProcessingOptions {
     std::atomic<float> BiasFactor;
     std::atomic<float> ReductionFactor;
     std::atomic<bool> ApplyPreviewReduction{false};  // "Apply preview noise reduction"
-    // The same switch under the name the preview and window code first used.
-    std::atomic<bool>& ApplyPreviewNoiseReduction = ApplyPreviewReduction;
     std::atomic<bool> DetailAmplifier{false};             // "Fourier detail amplifier"
     std::atomic<bool> DcOffsetCorrection{false};          // "DC Offset correction"
     std::atomic<bool> StopNoiseEstimation{false};         // "Stop noise estimation"

@@ -5,7 +5,7 @@
 #include <filesystem>
 
 #include "engine/block_contract.h"
-#include "export/decode_block_source.h"
+#include "source/decode_block_source.h"
 #include "export/output_path_check.h"
 #include "pipeline/au_exception.h"
 #include "pipeline/main_thread_queue.h"

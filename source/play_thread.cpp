@@ -68,13 +68,13 @@ void TPlayThr::Execute() {
 
 void TPlayThr::PlayBlock() {
   const ProcessingOptions& options = loop_.Engine.Options();
-  loop_.Display.SetLed1(options.ApplyPreviewNoiseReduction);
+  loop_.Display.SetLed1(options.ApplyPreviewReduction);
   // The count read is not used: after a short last read the rest of the block still holds the
   // previous samples, and the whole block goes on.
-  RunBlockContract(loop_.Engine, *loop_.Source.Blocks, options.ApplyPreviewNoiseReduction);
+  RunBlockContract(loop_.Engine, *loop_.Source.Blocks, options.ApplyPreviewReduction);
   HoldBackWhileQueueFull();
   BASS_StreamPutData(loop_.Source.PreviewStream, loop_.Engine.OutputBlock().data(), SpectralEngine::kBlockBytes);
-  if (options.ApplyPreviewNoiseReduction) loop_.Display.DrawSpectrum(loop_.Engine);
+  if (options.ApplyPreviewReduction) loop_.Display.DrawSpectrum(loop_.Engine);
   if (!loop_.PreviewStopRequested) ShowProgress();
 }
 
@@ -106,7 +106,7 @@ void TPlayThr::ShowProgress() {
 // the meter falls back to rest.
 void TPlayThr::UpdateDcMeter() {
   const ProcessingOptions& options = loop_.Engine.Options();
-  if (options.DcOffsetCorrection || !options.ApplyPreviewNoiseReduction)
+  if (options.DcOffsetCorrection || !options.ApplyPreviewReduction)
     loop_.Display.DecayDcMeter();
   else
     loop_.Display.UpdateDcMeter(loop_.Engine);

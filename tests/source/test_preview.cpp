@@ -262,7 +262,7 @@ class PreviewTest : public ::testing::Test {
 
   void ExpectPlayedEqualsEngineOutput(bool process) {
     const std::vector<int16_t> expected = EngineOutput(process);
-    engine_options_.ApplyPreviewNoiseReduction = process;
+    engine_options_.ApplyPreviewReduction = process;
     player_->SpeedButton4Click(Source());
     DrainUntilStopped();
     ASSERT_FALSE(player_->Running());
@@ -309,7 +309,7 @@ TEST_F(PreviewTest, PlaysTheProcessedOutputExactly) {
 
 TEST_F(PreviewTest, QueueIsHeldWithinOneBlockOfItsLimit) {
   Load(1.5);
-  engine_options_.ApplyPreviewNoiseReduction = true;
+  engine_options_.ApplyPreviewReduction = true;
   display_.queueProbe = preview_;
   player_->SpeedButton4Click(Source());
   DrainUntilStopped();
@@ -332,7 +332,7 @@ TEST_F(PreviewTest, QueueIsHeldWithinOneBlockOfItsLimit) {
 
 TEST_F(PreviewTest, StopDuringPlaySilencesAndRestoresTheWindow) {
   Load(3.0);
-  engine_options_.ApplyPreviewNoiseReduction = true;
+  engine_options_.ApplyPreviewReduction = true;
   player_->SpeedButton4Click(Source());
   EXPECT_TRUE(player_->Playing());
   EXPECT_EQ(display_.enters, 1);
@@ -439,7 +439,7 @@ TEST_F(PreviewTest, SeeksLandOnTheBarAndPlayRestartsAtTheBeginning) {
 
 TEST_F(PreviewTest, ReductionSwitchDrivesLampSpectrumAndMeter) {
   Load(3.0);
-  engine_options_.ApplyPreviewNoiseReduction = false;
+  engine_options_.ApplyPreviewReduction = false;
   player_->SpeedButton4Click(Source());
   ServeFor(300ms);
   EXPECT_GT(display_.ledOff, 0);
@@ -448,7 +448,7 @@ TEST_F(PreviewTest, ReductionSwitchDrivesLampSpectrumAndMeter) {
   EXPECT_EQ(display_.meterUpdates, 0);
   EXPECT_GT(display_.meterDecays, 0);
 
-  engine_options_.ApplyPreviewNoiseReduction = true;
+  engine_options_.ApplyPreviewReduction = true;
   ServeFor(300ms);
   EXPECT_TRUE(display_.led);
   EXPECT_GT(display_.spectra, 0);
@@ -463,7 +463,7 @@ TEST_F(PreviewTest, ReductionSwitchDrivesLampSpectrumAndMeter) {
   EXPECT_EQ(display_.meterUpdates, updates);
   EXPECT_GT(display_.meterDecays, decays);
 
-  engine_options_.ApplyPreviewNoiseReduction = false;
+  engine_options_.ApplyPreviewReduction = false;
   ServeFor(50ms);
   const int spectra = display_.spectra;
   ServeFor(200ms);

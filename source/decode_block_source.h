@@ -5,7 +5,8 @@
 
 namespace murmex {
 
-// The export's block source: the loaded file's decoding stream, read while it is active.
+// The loaded file's decoding stream as the engine's block source, read while it is active. The
+// export and the preview both read their blocks through it.
 class DecodeBlockSource : public BlockSource {
 public:
     explicit DecodeBlockSource(HSTREAM stream) : stream_(stream) {}

@@ -1,4 +1,4 @@
-#include "export/decode_block_source.h"
+#include "source/decode_block_source.h"
 
 namespace murmex {
 
