@@ -26,6 +26,7 @@
 #include "engine/spectral_engine.h"
 #include "pipeline/main_thread_queue.h"
 #include "source/bass.h"
+#include "source/decode_block_source.h"
 #include "source/preview_display.h"
 #include "source/preview_player.h"
 #include "tests/fixtures/fixture_paths.h"
@@ -44,17 +45,6 @@ constexpr double kBlockMs = 1000.0 * SpectralEngine::kBlockBytes / kBytesPerSeco
 // latest one period after the bytes ahead of it.
 constexpr double kDevicePeriodMs = 1000.0 * 1024 / 44100.0;
 constexpr uint32_t kQueueLimit = 22050;
-
-class StreamBlocks : public BlockSource {
- public:
-  explicit StreamBlocks(HSTREAM stream) : stream_(stream) {}
-  int ReadBlock(void* dst, int maxBytes) override {
-    return static_cast<int>(BASS_ChannelGetData(stream_, dst, static_cast<uint32_t>(maxBytes)));
-  }
-
- private:
-  HSTREAM stream_;
-};
 
 // The window as the preview sees it: real drawing on the preview thread, pictures handed to the
 // main thread through the queue. Notes when blocks processed with reduction are pushed.
@@ -142,7 +132,7 @@ class Session {
     decode_ = BASS_StreamCreateFile(false, path.c_str(), 0, 0, BASS_STREAM_DECODE);
     preview_ = BASS_StreamCreate(44100, 2, 0, STREAMPROC_PUSH, nullptr);
     if (decode_ == 0 || preview_ == 0) throw std::runtime_error("cannot open " + path);
-    blocks_ = std::make_unique<StreamBlocks>(decode_);
+    blocks_ = std::make_unique<DecodeBlockSource>(decode_);
     // As the program does once its window is up.
     FftwInterface::WarmUpPlanner();
     engine_.SetChannels(2);
@@ -180,7 +170,7 @@ class Session {
   MeasuredDisplay display_;
   HSTREAM decode_ = 0;
   HSTREAM preview_ = 0;
-  std::unique_ptr<StreamBlocks> blocks_;
+  std::unique_ptr<DecodeBlockSource> blocks_;
   std::unique_ptr<PreviewPlayer> player_;
 };
 

@@ -25,6 +25,7 @@
 #include "engine/spectral_engine.h"
 #include "pipeline/main_thread_queue.h"
 #include "source/bass.h"
+#include "source/decode_block_source.h"
 #include "source/preview_display.h"
 #include "source/preview_player.h"
 
@@ -71,17 +72,6 @@ void WriteWav(const fs::path& path, double seconds) {
   out.write(reinterpret_cast<const char*>(samples.data()), dataBytes);
   ASSERT_TRUE(out.good());
 }
-
-class StreamBlocks : public BlockSource {
- public:
-  explicit StreamBlocks(HSTREAM stream) : stream_(stream) {}
-  int ReadBlock(void* dst, int maxBytes) override {
-    return static_cast<int>(BASS_ChannelGetData(stream_, dst, static_cast<uint32_t>(maxBytes)));
-  }
-
- private:
-  HSTREAM stream_;
-};
 
 // Records what the preview shows, and on which thread.
 class RecordingDisplay : public PreviewDisplay {
@@ -199,7 +189,7 @@ class PreviewTest : public ::testing::Test {
     ASSERT_NE(preview_, 0u);
     length_ = BASS_ChannelGetLength(decode_, BASS_POS_BYTE);
     PrepareTables(engine_);
-    blocks_ = std::make_unique<StreamBlocks>(decode_);
+    blocks_ = std::make_unique<DecodeBlockSource>(decode_);
     player_ = std::make_unique<PreviewPlayer>(engine_, display_);
   }
 
@@ -229,7 +219,7 @@ class PreviewTest : public ::testing::Test {
     PrepareTables(engine);
     engine.PrepareEngine();
     const HSTREAM stream = BASS_StreamCreateFile(false, source_.c_str(), 0, 0, BASS_STREAM_DECODE);
-    StreamBlocks reader(stream);
+    DecodeBlockSource reader(stream);
     std::vector<int16_t> output;
     while (BASS_ChannelIsActive(stream) != BASS_ACTIVE_STOPPED) {
       RunBlockContract(engine, reader, process);
@@ -291,7 +281,7 @@ class PreviewTest : public ::testing::Test {
   ProcessingOptions engine_options_;
   SpectralEngine engine_{engine_options_};
   RecordingDisplay display_;
-  std::unique_ptr<StreamBlocks> blocks_;
+  std::unique_ptr<DecodeBlockSource> blocks_;
   std::unique_ptr<PreviewPlayer> player_;
 };
 
