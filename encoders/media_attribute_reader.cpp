@@ -6,9 +6,12 @@ extern "C" {
 
 #include <array>
 #include <climits>
+#include <cstring>
+#include <fstream>
 #include <initializer_list>
 #include <memory>
 
+#include "encoders/ffmpeg_file_url.h"
 #include "pipeline/au_exception.h"
 
 namespace murmex {
@@ -53,13 +56,22 @@ int BitrateOf(const AVFormatContext& container, const AVStream* audio) {
   return bitrate > 0 && bitrate <= INT_MAX ? static_cast<int>(bitrate) : 0;
 }
 
+// FFmpeg reports an MP3's ID3v1 trailer as container metadata when no ID3v2 tag is there; only
+// ID3v2 frames belong in the attribute set, so an MP3 without an ID3v2 header gives none.
+bool LacksId3v2(const AVFormatContext& container, const std::filesystem::path& fileName) {
+  if (std::strcmp(container.iformat->name, "mp3") != 0) return false;
+  char magic[3] = {};
+  std::ifstream file(fileName, std::ios::binary);
+  return !file.read(magic, sizeof magic) || std::memcmp(magic, "ID3", sizeof magic) != 0;
+}
+
 }  // namespace
 
 void TMediaAttributeReader::Open(const std::filesystem::path& fileName) {
   Close();
   tags_.Clear();
   AVFormatContext* opened = nullptr;
-  if (avformat_open_input(&opened, fileName.c_str(), nullptr, nullptr) < 0)
+  if (avformat_open_input(&opened, FfmpegFileUrl(fileName).c_str(), nullptr, nullptr) < 0)
     throw EAuException("Cannot open file " + fileName.string());
   const std::unique_ptr<AVFormatContext, ContainerCloser> container(opened);
   if (avformat_find_stream_info(container.get(), nullptr) < 0)
@@ -69,6 +81,7 @@ void TMediaAttributeReader::Open(const std::filesystem::path& fileName) {
   const AVStream* audio = container->streams[audioIndex];
 
   bitrate_ = BitrateOf(*container, audio);
+  if (LacksId3v2(*container, fileName)) return;
   for (const AttributeSource& source : AttributeSources()) {
     if (const char* value = Lookup(*container, audio, source)) attributes_.emplace(source.Attribute, value);
   }

@@ -13,6 +13,8 @@ extern "C" {
 #include <cstring>
 #include <string_view>
 
+#include "encoders/ffmpeg_file_url.h"
+
 namespace murmex {
 namespace {
 
@@ -85,7 +87,7 @@ std::unique_ptr<DecoderStream> DecoderStream::Open(const std::filesystem::path& 
 }
 
 bool DecoderStream::OpenDecoder() {
-  if (avformat_open_input(&container_, path_.c_str(), nullptr, nullptr) < 0) return false;
+  if (avformat_open_input(&container_, FfmpegFileUrl(path_).c_str(), nullptr, nullptr) < 0) return false;
   if (!FamilyAccepts(family_, container_->iformat->name)) {
     CloseDecoder();
     return false;

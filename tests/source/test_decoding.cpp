@@ -236,6 +236,33 @@ TEST_F(DecodingTest, DamagedOrMissingInputFailsOrDecodesWithoutHanging) {
   fs::remove_all(Scratch("").parent_path());
 }
 
+// A name is always a file: one that reads like an FFmpeg protocol (here a data: URL holding a
+// whole, valid WAV) must not be decoded from the name itself.
+TEST_F(DecodingTest, ANameThatLooksLikeAProtocolIsOnlyAFile) {
+  std::string wav = "RIFF";
+  const auto put32 = [&](uint32_t v) { for (int i = 0; i < 4; ++i) wav.push_back(static_cast<char>(v >> (8 * i))); };
+  put32(36 + 400);
+  wav += "WAVEfmt ";
+  put32(16);
+  put32(1 | 1u << 16);  // PCM, mono
+  put32(8000);
+  put32(16000);
+  put32(2 | 16u << 16);  // block align 2, 16 bits
+  wav += "data";
+  put32(400);
+  wav.append(400, '\x10');
+  static const char* const kDigits = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+  std::string base64;
+  for (std::size_t i = 0; i < wav.size(); i += 3) {
+    uint32_t group = static_cast<uint8_t>(wav[i]) << 16;
+    if (i + 1 < wav.size()) group |= static_cast<uint8_t>(wav[i + 1]) << 8;
+    if (i + 2 < wav.size()) group |= static_cast<uint8_t>(wav[i + 2]);
+    for (std::size_t k = 0; k < 4; ++k)
+      base64.push_back(i + k <= wav.size() ? kDigits[(group >> (18 - 6 * k)) & 0x3F] : '=');
+  }
+  EXPECT_EQ(BASS_StreamCreateFile(false, ("data:audio/wav;base64," + base64).c_str(), 0, 0, BASS_STREAM_DECODE), 0u);
+}
+
 TEST_F(DecodingTest, AWavHeaderClaimingMoreDataThanThereIsGivesTheRealLength) {
   const fs::path cut = Scratch("cut.wav");
   fs::copy_file(FixturePath("stereo_44100.wav"), cut, fs::copy_options::overwrite_existing);

@@ -2,6 +2,10 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <unistd.h>
 
 #include "encoders/media_attribute_reader.h"
 #include "encoders/vorbis_comment_reader.h"
@@ -51,10 +55,32 @@ TEST(MediaAttributeReaderTest, WmaAttributesFillTheTagsAndAnotherOpenStartsAfres
   EXPECT_EQ(reader.Bitrate(), 0);
 }
 
+// FFmpeg shows an MP3's ID3v1 trailer as container metadata; without an ID3v2 tag the attribute
+// set stays empty, so the load falls back to the ID3v1 tag for the suggested name.
+TEST(MediaAttributeReaderTest, Mp3WithOnlyAnId3v1TrailerGivesNoAttributes) {
+  std::ifstream in(FixturePath("tagged_22050_64k.mp3"), std::ios::binary);
+  const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  ASSERT_EQ(bytes.compare(0, 3, "ID3"), 0);
+  const auto size = [&](int i) { return static_cast<std::size_t>(static_cast<unsigned char>(bytes[i]) & 0x7F); };
+  const std::size_t id3v2End = 10 + (size(6) << 21 | size(7) << 14 | size(8) << 7 | size(9));
+  const std::filesystem::path stripped =
+      std::filesystem::temp_directory_path() / ("murmex-v1-only-" + std::to_string(::getpid()) + ".mp3");
+  std::ofstream(stripped, std::ios::binary) << bytes.substr(id3v2End);
+
+  TMediaAttributeReader reader;
+  reader.Open(stripped);
+  std::filesystem::remove(stripped);
+  EXPECT_EQ(reader.Bitrate(), 64000);
+  EXPECT_TRUE(reader.Id3v2Tags().Empty());
+  EXPECT_EQ(reader.Attribute("Title"), "");
+}
+
 TEST(MediaAttributeReaderTest, FilesThatAreNotMediaRaise) {
   TMediaAttributeReader reader;
   EXPECT_THROW(reader.Open(FixturePath("no-such-file.mp3")), EAuException);
   EXPECT_THROW(reader.Open(FixturePath("")), EAuException);  // the folder itself
+  // A name that reads like one of FFmpeg's protocols is still only a (missing) file.
+  EXPECT_THROW(reader.Open("data:audio/mpeg;base64,AAAA"), EAuException);
 }
 
 TEST(VorbisCommentReaderTest, NominalBitrateAndKnownCommentsWhateverTheirCase) {
