@@ -41,11 +41,17 @@ float WienerGain(float xi) {
     return xi == std::numeric_limits<float>::infinity() ? 1.0f : positive;
 }
 
-// trunc(value) clamped to 16 bits, for values that are never NaN. Written with min/max and a
-// 32-bit conversion so that whole frames convert in vector registers.
-int16_t ClampTruncToSample(double value) {
-    const double clamped = std::min(std::max(value, kSampleMin), kSampleMax);
-    return static_cast<int16_t>(static_cast<int32_t>(clamped));
+// Frame values are limited to +-2^30. Beyond that a sample saturates whatever the window and the
+// accumulator hold (every window entry exceeds 7e-4, so the product exceeds 7e5), and within it
+// every overlap-add sum fits 32 bits.
+constexpr int64_t kFrameLimit = int64_t{1} << 30;
+
+// One overlap-add step: trunc(t * window + accumulated), limited to 16 bits. Truncating before
+// limiting gives the same sample as the other way round, because the limits are whole numbers;
+// this order lets whole frames convert and saturate in vector registers.
+int16_t OverlapAddSample(int32_t t, float window, int16_t accumulated) {
+    const auto sum = static_cast<int32_t>(t * static_cast<double>(window) + accumulated);
+    return static_cast<int16_t>(std::clamp(sum, int32_t{INT16_MIN}, int32_t{INT16_MAX}));
 }
 
 
@@ -138,18 +144,22 @@ void SpectralEngine::ProcessBlock(bool process) {
     for (int c = 0; c < channels_; ++c) {
         AnalyseChannel(c);
         if (spectral) SpectralStage(c);
-        OverlapAdd(c);
     }
+    OverlapAdd();
     UpdateCapture();
     std::copy_n(outputAccumulator_.begin(), kBlockSamples, outputBlock_.begin());
 }
 
 MURMEX_VECTOR_CLONES void SpectralEngine::AnalyseChannel(int channel) {
     float* input = fft_.FftInput();
-    for (int i = 0; i < frameLength_; ++i) {
-        const float windowed = analysisHistory_[i * channels_ + channel] * analysisWindow_[i];
+    // Local copies: the frame is written through an int pointer, which could alias the members.
+    const int length = frameLength_;
+    const int channels = channels_;
+    int32_t* frame = frames_.data() + channel * length;
+    for (int i = 0; i < length; ++i) {
+        const float windowed = analysisHistory_[i * channels + channel] * analysisWindow_[i];
         input[i] = windowed;
-        frame_[i] = static_cast<int32_t>(windowed);  // |windowed| <= 32768
+        frame[i] = static_cast<int32_t>(windowed);  // |windowed| <= 32768
     }
 }
 
@@ -176,23 +186,25 @@ MURMEX_VECTOR_CLONES void SpectralEngine::SpectralStage(int channel) {
         spectrum[2 * b + 1] *= synthesisGain_[b];
     }
     fft_.ExecuteInverse();
-    ScaleInverse();
+    ScaleInverse(channel);
 }
 
-MURMEX_VECTOR_CLONES void SpectralEngine::ScaleInverse() {
+MURMEX_VECTOR_CLONES void SpectralEngine::ScaleInverse(int channel) {
     const float* output = fft_.FftOutput();
+    const int length = frameLength_;  // a local copy, as the frame is written through an int pointer
+    int32_t* frame = frames_.data() + channel * length;
     // Almost every frame stays within 32 bits, where truncation and the arithmetic shift run
     // in vector registers; a frame with a huge, infinite or NaN value redoes the whole frame
     // through the saturating 64-bit conversion.
     int outOfRange = 0;
-    for (int i = 0; i < frameLength_; ++i) {
+    for (int i = 0; i < length; ++i) {
         const bool small = std::fabs(output[i]) < kInt32Range;
         outOfRange += small ? 0 : 1;
-        frame_[i] = static_cast<int32_t>(small ? output[i] : 0.0f) >> kInverseShift;
+        frame[i] = static_cast<int32_t>(small ? output[i] : 0.0f) >> kInverseShift;
     }
     if (outOfRange == 0) return;
-    for (int i = 0; i < frameLength_; ++i) {
-        frame_[i] = static_cast<double>(TruncToInt64(output[i]) >> kInverseShift);
+    for (int i = 0; i < length; ++i) {
+        frame[i] = static_cast<int32_t>(std::clamp(TruncToInt64(output[i]) >> kInverseShift, -kFrameLimit, kFrameLimit));
     }
 }
 
@@ -297,12 +309,20 @@ MURMEX_VECTOR_CLONES void SpectralEngine::UpdateTrackers(int channel, bool useCa
     }
 }
 
-MURMEX_VECTOR_CLONES void SpectralEngine::OverlapAdd(int channel) {
-    for (int i = 0; i < frameLength_; ++i) {
-        const int n = i * channels_ + channel;
-        // frame_ holds whole numbers within +-2^52, so nothing here can be NaN.
-        outputAccumulator_[n] = ClampTruncToSample(frame_[i] * analysisWindow_[i] + outputAccumulator_[n]);
+MURMEX_VECTOR_CLONES void SpectralEngine::OverlapAdd() {
+    const float* window = analysisWindow_.data();
+    int16_t* accumulator = outputAccumulator_.data();
+    const int32_t* first = frames_.data();
+    if (channels_ == 2) {
+        // Both channels in one pass, so that the interleaved accumulator is read and written whole.
+        const int32_t* second = first + frameLength_;
+        for (int i = 0; i < frameLength_; ++i) {
+            accumulator[2 * i] = OverlapAddSample(first[i], window[i], accumulator[2 * i]);
+            accumulator[2 * i + 1] = OverlapAddSample(second[i], window[i], accumulator[2 * i + 1]);
+        }
+        return;
     }
+    for (int i = 0; i < frameLength_; ++i) accumulator[i] = OverlapAddSample(first[i], window[i], accumulator[i]);
 }
 
 void SpectralEngine::UpdateCapture() {

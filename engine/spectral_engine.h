@@ -100,15 +100,16 @@ public:
 private:
     void AnalyseChannel(int channel);
     void SpectralStage(int channel);
-    // Step back from the unnormalised inverse transform to sample units in frame_.
-    void ScaleInverse();
+    // Step back from the unnormalised inverse transform to sample units in the channel's frame.
+    void ScaleInverse(int channel);
     void TrackNoise(int channel);
     void ComputeGains(int channel);
     void BuildSynthesisGains(int channel);
     // Trackers and estimates of the odd bins from their neighbourhood minima; useCapture: a
     // capture is held and "Capture minima" is on.
     void UpdateTrackers(int channel, bool useCapture);
-    void OverlapAdd(int channel);
+    // Adds the frames of all channels into the accumulator.
+    void OverlapAdd();
     void UpdateCapture();
 
     ProcessingOptions& options_;
@@ -143,9 +144,8 @@ private:
     float bin1PowerAverage_ = 0.0f;
 
     // Frame-local scratch, kept here so that a block never allocates.
-    // Whole numbers (sample units, up to +-2^52 after an overflowing inverse), held as doubles
-    // so that the overlap-add converts nothing.
-    std::array<double, kFftSize> frame_{};
+    // The frames to overlap-add, channel c's from c * FrameLength on (sample units).
+    std::array<int32_t, kFftSize> frames_{};
     // Powers of the odd bins packed together, behind a 0 for the bin before bin 1.
     std::array<float, kBins / 2 + 1> power_{};
     std::array<float, kBins> synthesisGain_{};
