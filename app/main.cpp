@@ -1,5 +1,6 @@
 // Program entry: the application with its title, the main window, the message loop.
 #include <QApplication>
+#include <QFileInfo>
 #include <QTimer>
 
 #include "app/form1.h"
@@ -25,5 +26,12 @@ int main(int argc, char* argv[]) {
   form.show();
   // Measure the transforms once the window is on screen, before the user can press Play.
   QTimer::singleShot(0, [] { murmex::FftwInterface::WarmUpPlanner(); });
+  // A file named on the command line (as a file manager's "Open with" passes it) is loaded as if
+  // it had been chosen in the open dialog.
+  const QStringList arguments = QApplication::arguments();
+  if (arguments.size() > 1) {
+    const std::string path = QFileInfo(arguments.at(1)).absoluteFilePath().toStdString();
+    QTimer::singleShot(0, &form, [&form, path] { form.LoadFile(path); });
+  }
   return QApplication::exec();
 }
