@@ -210,20 +210,26 @@ MURMEX_VECTOR_CLONES void SpectralEngine::ScaleInverse(int channel) {
 
 MURMEX_VECTOR_CLONES void SpectralEngine::TrackNoise(int channel) {
     const int base = channel * kBins;
-    float* smoothed = smoothedPower_.data() + base;
-    const float* power = binPower_.data() + base;
-    float* tracker = noiseTracker_.data() + base;
+    // Distinct arrays, promised to the compiler so that the loop runs in vector registers.
+    float* __restrict smoothed = smoothedPower_.data() + base;
+    const float* __restrict power = binPower_.data() + base;
+    float* __restrict tracker = noiseTracker_.data() + base;
+    float* __restrict packedPower = power_.data();
+    float* __restrict before = oddPreviousSmoothed_.data() + kMinimumPad;
+    float* __restrict after = oddSmoothed_.data() + kMinimumPad;
+    const float w0 = smoothingKernel_[0];
+    const float w1 = smoothingKernel_[1];
+    const float w2 = smoothingKernel_[2];
     // The bin before bin 1 counts with power 0; the kernel runs over bins k - 2, k, k + 1.
-    power_[0] = 0.0f;
-    for (int m = 0; m < kOddBins; ++m) power_[m + 1] = power[2 * m + 1];
+    packedPower[0] = 0.0f;
+    for (int m = 0; m < kOddBins; ++m) packedPower[m + 1] = power[2 * m + 1];
     for (int m = 0; m < kOddBins; ++m) {
         const int k = 2 * m + 1;
-        const float v =
-            smoothingKernel_[0] * power_[m] + smoothingKernel_[1] * power[k] + smoothingKernel_[2] * power[k + 1];
-        oddPreviousSmoothed_[kMinimumPad + m] = smoothed[k];
+        const float v = w0 * packedPower[m] + w1 * power[k] + w2 * power[k + 1];
+        before[m] = smoothed[k];
         const float updated = 0.5f * v + 0.5f * smoothed[k];
         smoothed[k] = updated;
-        oddSmoothed_[kMinimumPad + m] = updated;
+        after[m] = updated;
         tracker[k] = std::max(tracker[k], kTrackerFloor);
     }
     if (options_.StopNoiseEstimation.load(std::memory_order_relaxed)) return;
