@@ -55,6 +55,18 @@ int16_t OverlapAddSample(int32_t t, float window, int16_t accumulated) {
 }
 
 
+// Analysis of one channel: the windowed samples go to the FFT input and, truncated, to the
+// frame that the overlap-add takes when the spectral stage is skipped.
+template <int Stride>
+void WindowFrame(const int16_t* history, const float* window, float* __restrict input, int32_t* __restrict frame,
+                 int length) {
+    for (int i = 0; i < length; ++i) {
+        const float windowed = history[i * Stride] * window[i];
+        input[i] = windowed;
+        frame[i] = static_cast<int32_t>(windowed);  // |windowed| <= 32768
+    }
+}
+
 }  // namespace
 
 SpectralEngine::SpectralEngine(ProcessingOptions& options) : options_(options) {
@@ -151,15 +163,13 @@ void SpectralEngine::ProcessBlock(bool process) {
 }
 
 MURMEX_VECTOR_CLONES void SpectralEngine::AnalyseChannel(int channel) {
-    float* input = fft_.FftInput();
-    // Local copies: the frame is written through an int pointer, which could alias the members.
-    const int length = frameLength_;
-    const int channels = channels_;
-    int32_t* frame = frames_.data() + channel * length;
-    for (int i = 0; i < length; ++i) {
-        const float windowed = analysisHistory_[i * channels + channel] * analysisWindow_[i];
-        input[i] = windowed;
-        frame[i] = static_cast<int32_t>(windowed);  // |windowed| <= 32768
+    const int16_t* history = analysisHistory_.data() + channel;
+    int32_t* frame = frames_.data() + channel * frameLength_;
+    // A stride known to the compiler lets the stereo frame be picked out in vector registers.
+    if (channels_ == 2) {
+        WindowFrame<2>(history, analysisWindow_.data(), fft_.FftInput(), frame, frameLength_);
+    } else {
+        WindowFrame<1>(history, analysisWindow_.data(), fft_.FftInput(), frame, frameLength_);
     }
 }
 
