@@ -55,6 +55,14 @@ int16_t OverlapAddSample(int32_t t, float window, int16_t accumulated) {
 }
 
 
+// Stores the value of odd bin k and gives the even bin above it back its own value. Writing
+// whole pairs lets a loop over the odd bins store full vectors instead of every other lane.
+void StoreOddBin(SpectralEngine::StateArray& bins, int k, float value) {
+    const float even = bins[k + 1];
+    bins[k] = value;
+    bins[k + 1] = even;
+}
+
 // Analysis of one channel: the windowed samples go to the FFT input and, truncated, to the
 // frame that the overlap-add takes when the spectral stage is skipped.
 template <int Stride>
@@ -264,7 +272,7 @@ MURMEX_VECTOR_CLONES void SpectralEngine::ComputeGains(int channel) {
     for (int i = base + 1; i <= base + kLastOddBin; i += 2) {
         const float scaled = noiseEstimate_[i] * bias;
         const float biased = scaled > 0.0f ? scaled : kNoiseFloor;
-        biasedNoise_[i] = biased;
+        StoreOddBin(biasedNoise_, i, biased);
 
         // Both sides are computed and one is picked, which keeps the loop free of branches.
         const float power = binPower_[i];
@@ -272,12 +280,12 @@ MURMEX_VECTOR_CLONES void SpectralEngine::ComputeGains(int channel) {
         const float e = std::sqrt(reduction / d);
         const float above = power / (biased * e);
         const float ratio = std::fabs(power) > std::fabs(biased) ? above : 1.0f;
-        binRatio_[i] = ratio;
+        StoreOddBin(binRatio_, i, ratio);
 
         const float gain = binGain_[i];
         const float xi = kPreviousRatioWeight * gain * gain * previousRatio_[i] + kCurrentRatioWeight * ratio;
-        previousRatio_[i] = ratio;
-        binGain_[i] = WienerGain(xi);
+        StoreOddBin(previousRatio_, i, ratio);
+        StoreOddBin(binGain_, i, WienerGain(xi));
     }
 }
 
