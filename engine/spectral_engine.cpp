@@ -260,7 +260,7 @@ MURMEX_VECTOR_CLONES void SpectralEngine::TrackNoise(int channel) {
         for (int j = kMinimumPad + 1; j <= 2 * kMinimumPad; ++j) {
             minimum = std::min(minimum, oddPreviousSmoothed_[m + j]);
         }
-        oddMinimum_[m] = minimum;
+        StoreOddBin(localMinimum_, base + 2 * m + 1, minimum);
     }
     UpdateTrackers(channel, captureActive_ && options_.CaptureMinima.load(std::memory_order_relaxed));
 }
@@ -309,9 +309,8 @@ MURMEX_VECTOR_CLONES void SpectralEngine::BuildSynthesisGains(int channel) {
 
 MURMEX_VECTOR_CLONES void SpectralEngine::UpdateTrackers(int channel, bool useCapture) {
     const int base = channel * kBins;
-    for (int m = 0; m < kOddBins; ++m) {
-        const int i = base + 2 * m + 1;
-        const float minimum = oddMinimum_[m];
+    for (int i = base + 1; i <= base + kLastOddBin; i += 2) {
+        const float minimum = localMinimum_[i];
         const float previous = previousMinimum_[i];
         const float tracker = noiseTracker_[i];
         const float currentStep = adaptStep_[i];
@@ -324,12 +323,11 @@ MURMEX_VECTOR_CLONES void SpectralEngine::UpdateTrackers(int channel, bool useCa
         const float fallen = tracker + std::min(minimum - tracker, 0.0f);
         const bool rising = minimum >= previous;
         const float tracked = rising ? risen : fallen;
-        noiseTracker_[i] = tracked;
-        adaptStep_[i] = rising ? 0.0f : fallStep;
-        localMinimum_[i] = minimum;
-        previousMinimum_[i] = minimum;
+        StoreOddBin(noiseTracker_, i, tracked);
+        StoreOddBin(adaptStep_, i, rising ? 0.0f : fallStep);
+        StoreOddBin(previousMinimum_, i, minimum);
         const float withCapture = std::max(capturedNoise_[i], tracked);
-        noiseEstimate_[i] = useCapture ? withCapture : tracked;
+        StoreOddBin(noiseEstimate_, i, useCapture ? withCapture : tracked);
     }
 }
 

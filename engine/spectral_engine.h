@@ -105,8 +105,8 @@ private:
     void TrackNoise(int channel);
     void ComputeGains(int channel);
     void BuildSynthesisGains(int channel);
-    // Trackers and estimates of the odd bins from their neighbourhood minima; useCapture: a
-    // capture is held and "Capture minima" is on.
+    // Trackers and estimates of the odd bins from their neighbourhood minima, which are already
+    // in LocalMinimum; useCapture: a capture is held and "Capture minima" is on.
     void UpdateTrackers(int channel, bool useCapture);
     // Adds the frames of all channels into the accumulator.
     void OverlapAdd();
@@ -155,7 +155,6 @@ private:
     static constexpr int kMinimumPad = 4;  // odd bins on each side: 8 bins
     std::array<float, kOddBins + 2 * kMinimumPad> oddSmoothed_{};
     std::array<float, kOddBins + 2 * kMinimumPad> oddPreviousSmoothed_{};
-    std::array<float, kOddBins> oddMinimum_{};
 };
 
 }  // namespace murmex
