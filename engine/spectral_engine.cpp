@@ -10,8 +10,16 @@
 
 // The per-block loops get AVX-512 and AVX2 variants next to the baseline one, chosen when the
 // program loads. Wider vectors round every operation as the baseline does, and the unit is
-// built without contraction into fused multiply-adds, so all variants give the same bits.
+// built without contraction into fused multiply-adds, so all variants give the same bits. The
+// tests build the engine pinned to one variant as well, so that each is checked on any machine
+// that can run it.
+#if defined(MURMEX_PIN_BASELINE_LOOPS)
+#define MURMEX_VECTOR_CLONES
+#elif defined(MURMEX_PIN_AVX2_LOOPS)
+#define MURMEX_VECTOR_CLONES __attribute__((target("avx2")))
+#else
 #define MURMEX_VECTOR_CLONES __attribute__((target_clones("avx512f", "avx2", "default")))
+#endif
 
 namespace murmex {
 

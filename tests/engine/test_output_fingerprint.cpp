@@ -191,6 +191,9 @@ constexpr uint64_t kRecordedTransform = 0x4a80f04183484e65ull;
 class OutputFingerprint : public ::testing::Test {
 protected:
     void SetUp() override {
+#if defined(MURMEX_PIN_AVX2_LOOPS)
+        if (!__builtin_cpu_supports("avx2")) GTEST_SKIP() << "this machine cannot run the AVX2 loops";
+#endif
         fftwf_forget_wisdom();
         fftwf_import_wisdom_from_string(kPinnedWisdom);
         const uint64_t transform = TransformFingerprint();
