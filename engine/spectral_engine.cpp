@@ -50,8 +50,8 @@ float WienerGain(float xi) {
 }
 
 // Frame values are limited to +-2^30. Beyond that a sample saturates whatever the window and the
-// accumulator hold (every window entry exceeds 7e-4, so the product exceeds 7e5), and within it
-// every overlap-add sum fits 32 bits.
+// accumulator hold (every window entry of a frame exceeds 7e-4, so the product exceeds 7e5), and
+// within it every overlap-add sum fits 32 bits.
 constexpr int64_t kFrameLimit = int64_t{1} << 30;
 
 // One overlap-add step: trunc(t * window + accumulated), limited to 16 bits. Truncating before
@@ -61,7 +61,6 @@ int16_t OverlapAddSample(int32_t t, float window, int16_t accumulated) {
     const auto sum = static_cast<int32_t>(t * static_cast<double>(window) + accumulated);
     return static_cast<int16_t>(std::clamp(sum, int32_t{INT16_MIN}, int32_t{INT16_MAX}));
 }
-
 
 // Stores the value of odd bin k and gives the even bin above it back its own value. Writing
 // whole pairs lets a loop over the odd bins store full vectors instead of every other lane.
@@ -74,8 +73,8 @@ void StoreOddBin(SpectralEngine::StateArray& bins, int k, float value) {
 // Analysis of one channel: the windowed samples go to the FFT input and, truncated, to the
 // frame that the overlap-add takes when the spectral stage is skipped.
 template <int Stride>
-void WindowFrame(const int16_t* history, const float* window, float* __restrict input, int32_t* __restrict frame,
-                 int length) {
+void WindowFrame(const int16_t* history, const float* window, float* __restrict input,
+                 int32_t* __restrict frame, int length) {
     for (int i = 0; i < length; ++i) {
         const float windowed = history[i * Stride] * window[i];
         input[i] = windowed;
@@ -230,7 +229,8 @@ MURMEX_VECTOR_CLONES void SpectralEngine::ScaleInverse(int channel) {
     }
     if (outOfRange == 0) return;
     for (int i = 0; i < length; ++i) {
-        frame[i] = static_cast<int32_t>(std::clamp(TruncToInt64(output[i]) >> kInverseShift, -kFrameLimit, kFrameLimit));
+        const int64_t t = TruncToInt64(output[i]) >> kInverseShift;
+        frame[i] = static_cast<int32_t>(std::clamp(t, -kFrameLimit, kFrameLimit));
     }
 }
 
@@ -352,7 +352,9 @@ MURMEX_VECTOR_CLONES void SpectralEngine::OverlapAdd() {
         }
         return;
     }
-    for (int i = 0; i < frameLength_; ++i) accumulator[i] = OverlapAddSample(first[i], window[i], accumulator[i]);
+    for (int i = 0; i < frameLength_; ++i) {
+        accumulator[i] = OverlapAddSample(first[i], window[i], accumulator[i]);
+    }
 }
 
 void SpectralEngine::UpdateCapture() {
