@@ -3,7 +3,7 @@ BUILD ?= build
 JOBS ?= 2
 CMAKE_FLAGS ?=
 
-.PHONY: deps configure build test bench run demo install clean
+.PHONY: deps configure build test sanitize tsan asan bench run demo install clean
 
 deps:
 	scripts/install-deps
@@ -16,6 +16,21 @@ build: configure
 
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j$(JOBS)
+
+# The threaded layers under ThreadSanitizer and the file parsers under AddressSanitizer, each in
+# a build folder of its own. Qt is not instrumented, so the window layers stay out of these runs.
+SANITIZE_LAYERS := engine;tags;pipeline;encoders;source;export;cli
+tsan: deps
+	cmake -S . -B build-tsan -DMURMEX_SANITIZE=thread -DMURMEX_LAYERS="$(SANITIZE_LAYERS)"
+	cmake --build build-tsan -j$(JOBS)
+	cd build-tsan && TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" ctest --output-on-failure -j$(JOBS)
+
+asan: deps
+	cmake -S . -B build-asan -DMURMEX_SANITIZE=address -DMURMEX_LAYERS="$(SANITIZE_LAYERS)"
+	cmake --build build-asan -j$(JOBS)
+	cd build-asan && ctest --output-on-failure -j$(JOBS)
+
+sanitize: tsan asan
 
 bench: build
 	scripts/run-benchmarks $(BUILD)

@@ -12,8 +12,9 @@
 // program loads. Wider vectors round every operation as the baseline does, and the unit is
 // built without contraction into fused multiply-adds, so all variants give the same bits. The
 // tests build the engine pinned to one variant as well, so that each is checked on any machine
-// that can run it.
-#if defined(MURMEX_PIN_BASELINE_LOOPS)
+// that can run it. Sanitized builds keep to the baseline: the variant is picked by a resolver
+// that runs while the program is loaded, before a sanitizer's runtime is ready.
+#if defined(MURMEX_PIN_BASELINE_LOOPS) || defined(__SANITIZE_THREAD__) || defined(__SANITIZE_ADDRESS__)
 #define MURMEX_VECTOR_CLONES
 #elif defined(MURMEX_PIN_AVX2_LOOPS)
 #define MURMEX_VECTOR_CLONES __attribute__((target("avx2")))
