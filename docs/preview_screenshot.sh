@@ -6,27 +6,9 @@ set -euo pipefail
 program=$1
 audio=$(realpath "$2")
 screenshot=$3
-title="FFT Noise reduction by Tarlo"
-
-export SDL_AUDIODRIVER=${SDL_AUDIODRIVER:-dummy}
-"$program" &
-pid=$!
-trap 'kill "$pid" 2>/dev/null || true' EXIT
-
-window=""
-for _ in $(seq 1 150); do
-  window=$(xdotool search --name "^${title}\$" 2>/dev/null | head -n 1 || true)
-  [[ -n "$window" ]] && break
-  sleep 0.1
-done
-[[ -n "$window" ]] || { echo "screenshot: no window titled \"$title\" appeared" >&2; exit 1; }
-sleep 1
-
-# Load through the open dialog: its file name field has the focus.
-xdotool windowfocus --sync "$window" key ctrl+o
-sleep 1.5
-xdotool type --delay 20 "$audio"
-xdotool key Return
+source "$(dirname "$0")/../scripts/murmex-window.sh"
+# The file named on the command line is loaded as if chosen in the open dialog.
+start_murmex_window "$program" "$audio" || exit 1
 sleep 1.5
 
 # "Apply preview noise reduction" (its box at 200, 336), then Play.

@@ -5,21 +5,8 @@
 set -euo pipefail
 program=$1
 screenshot=$2
-title="FFT Noise reduction by Tarlo"
-
-export SDL_AUDIODRIVER=${SDL_AUDIODRIVER:-dummy}
-"$program" &
-pid=$!
-trap 'kill "$pid" 2>/dev/null || true' EXIT
-
-window=""
-for _ in $(seq 1 150); do
-  window=$(xdotool search --name "^${title}\$" 2>/dev/null | head -n 1 || true)
-  [[ -n "$window" ]] && break
-  kill -0 "$pid" 2>/dev/null || { echo "smoke: the program ended before showing its window" >&2; exit 1; }
-  sleep 0.1
-done
-[[ -n "$window" ]] || { echo "smoke: no window titled \"$title\" appeared" >&2; exit 1; }
+source "$(dirname "$0")/../../scripts/murmex-window.sh"
+start_murmex_window "$program" || exit 1
 
 # Let the first paint land before measuring and capturing.
 sleep 1
