@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <thread>
@@ -130,6 +131,43 @@ TEST(CliEndToEnd, WriterErrorsReachStderrWithExitStatusOne) {
     r = RunCli({"--quiet", "-o", dir / "nowhere/out.wav", dir / "in.wav"});
     EXPECT_EQ(r.ExitCode, 1);
     EXPECT_TRUE(Contains(r.Err, "Directory does not exist")) << r.Err;
+}
+
+// Runs murmex-cli with its output merged into one text; as root it runs as user nobody, since
+// root may write into any folder. Returns the exit status, or -1 when it cannot be run that way.
+int RunCliUnprivileged(const std::string& args, std::string& output) {
+    const std::string asNobody = ::geteuid() == 0 ? "setpriv --reuid=65534 --regid=65534 --clear-groups -- " : "";
+    FILE* pipe = ::popen((asNobody + MURMEX_CLI_PATH + " " + args + " 2>&1").c_str(), "r");
+    if (pipe == nullptr) return -1;
+    char buffer[512];
+    output.clear();
+    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) output.append(buffer, n);
+    const int status = ::pclose(pipe);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+TEST(CliEndToEnd, AnOutputFolderThatCannotBeWrittenFailsInEveryFormat) {
+    TempFolder dir;
+    WriteWav(dir.path() / "in.wav", NoisyTone(4410, 1), 44100, 1);
+    fs::create_directory(dir.path() / "locked");
+    fs::permissions(dir.path(), fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+                                    fs::perms::others_read | fs::perms::others_exec);
+    fs::permissions(dir.path() / "in.wav", fs::perms::owner_read | fs::perms::owner_write |
+                                               fs::perms::group_read | fs::perms::others_read);
+    fs::permissions(dir.path() / "locked", fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read |
+                                               fs::perms::group_exec | fs::perms::others_read | fs::perms::others_exec);
+    std::string output;
+    if (RunCliUnprivileged("--version", output) != 0) GTEST_SKIP() << "cannot run murmex-cli unprivileged: " << output;
+
+    for (const std::string format : {"wav", "mp3", "ogg", "wma"}) {
+        SCOPED_TRACE(format);
+        const std::string target = dir / ("locked/out." + format);
+        EXPECT_EQ(RunCliUnprivileged("--quiet -o '" + target + "' '" + (dir / "in.wav") + "'", output), 1);
+        EXPECT_TRUE(Contains(output, "out." + format)) << output;
+        // The WMA writer words every failure to open its file as "Cannot create file".
+        EXPECT_TRUE(Contains(output, format == "wma" ? "Cannot create file" : "Permission denied")) << output;
+        EXPECT_FALSE(fs::exists(target));
+    }
 }
 
 TEST(CliEndToEnd, EncodedFormatsFollowTheOptions) {
