@@ -28,6 +28,12 @@ public:
     // hundred milliseconds of measuring: the first Play of a session starts promptly.
     // Main thread only, like every plan.
     static void WarmUpPlanner();
+    // Gives FFTW the plans the engine was tuned with (recorded with FFTW 3.3.10 on x86-64 with
+    // AVX). FFTW_MEASURE alone times candidate algorithms anew in every process and may choose
+    // differently each time; their results differ in the last bits, so the same input would not
+    // always give the same file. Where the recorded plans apply, planning is instant and every
+    // process computes alike; elsewhere FFTW measures as usual. False when FFTW cannot read them.
+    static bool ImportTunedPlans();
     bool HasPlans() const { return forward_ != nullptr && inverse_ != nullptr; }
     // How many times plans have been made; lets callers see whether a run reused them.
     int PlansCreated() const { return plansCreated_; }

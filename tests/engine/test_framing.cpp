@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "engine/fftw_interface.h"
 #include "engine_test_support.h"
 
 namespace murmex::test {
@@ -103,6 +104,25 @@ TEST(Framing, PlansAreReusedWithinAFileAndRemadeAfterALoad) {
     EXPECT_FALSE(engine.Fft().HasPlans());
     engine.PrepareEngine();
     EXPECT_EQ(engine.Fft().PlansCreated(), 3);
+}
+
+// The tuned plans cover both transforms, so on a machine with AVX planning needs no measuring:
+// every process then computes with the same algorithms and gives the same output bits.
+TEST(Framing, TunedPlansCoverBothTransforms) {
+    fftwf_forget_wisdom();
+    ASSERT_TRUE(FftwInterface::ImportTunedPlans());
+    if (!__builtin_cpu_supports("avx")) GTEST_SKIP() << "the tuned plans use AVX";
+    float* real = fftwf_alloc_real(FftwInterface::kSize);
+    fftwf_complex* spectrum = fftwf_alloc_complex(FftwInterface::kBins);
+    const unsigned wisdomOnly = FFTW_MEASURE | FFTW_WISDOM_ONLY;
+    fftwf_plan forward = fftwf_plan_dft_r2c_1d(FftwInterface::kSize, real, spectrum, wisdomOnly);
+    fftwf_plan inverse = fftwf_plan_dft_c2r_1d(FftwInterface::kSize, spectrum, real, wisdomOnly);
+    EXPECT_NE(forward, nullptr);
+    EXPECT_NE(inverse, nullptr);
+    if (forward != nullptr) fftwf_destroy_plan(forward);
+    if (inverse != nullptr) fftwf_destroy_plan(inverse);
+    fftwf_free(real);
+    fftwf_free(spectrum);
 }
 
 TEST(Framing, PrepareStartsEveryRunFromSilence) {
