@@ -30,6 +30,16 @@ namespace {
 
 using Args = std::vector<std::string>;
 
+// A scratch folder with one subfolder for what the window saves and one for the CLI's files.
+struct SaveFolders {
+  QTemporaryDir folder;
+  std::filesystem::path root{folder.path().toStdString()};
+  SaveFolders() {
+    std::filesystem::create_directories(root / "window");
+    std::filesystem::create_directories(root / "cli");
+  }
+};
+
 QByteArray ReadBytes(const std::filesystem::path& path) {
   QFile file(QString::fromStdString(path.string()));
   return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
@@ -107,10 +117,8 @@ class WindowCliParityTest : public QObject {
 
   void WavSaveMatchesTheCommandLine() {
     const std::filesystem::path input = FixturePath("stereo_44100.wav");
-    QTemporaryDir folder;
-    const std::filesystem::path root = folder.path().toStdString();
-    std::filesystem::create_directories(root / "window");
-    std::filesystem::create_directories(root / "cli");
+    const SaveFolders folders;
+    const std::filesystem::path& root = folders.root;
 
     Form1Fixture f;
     TForm1& w = *f.form;
@@ -145,10 +153,8 @@ class WindowCliParityTest : public QObject {
 
   void Mp3SaveMatchesTheCommandLine() {
     const std::filesystem::path input = FixturePath("tagged_22050_64k.mp3");
-    QTemporaryDir folder;
-    const std::filesystem::path root = folder.path().toStdString();
-    std::filesystem::create_directories(root / "window");
-    std::filesystem::create_directories(root / "cli");
+    const SaveFolders folders;
+    const std::filesystem::path& root = folders.root;
 
     Form1Fixture f;
     TForm1& w = *f.form;
@@ -189,10 +195,8 @@ class WindowCliParityTest : public QObject {
   // A preview before the save must not leave anything behind that changes what is saved.
   void SaveAfterAPreviewStillMatches() {
     const std::filesystem::path input = FixturePath("mono_44100.wav");
-    QTemporaryDir folder;
-    const std::filesystem::path root = folder.path().toStdString();
-    std::filesystem::create_directories(root / "window");
-    std::filesystem::create_directories(root / "cli");
+    const SaveFolders folders;
+    const std::filesystem::path& root = folders.root;
 
     Form1Fixture f;
     TForm1& w = *f.form;

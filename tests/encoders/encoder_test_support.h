@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <map>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -78,5 +79,21 @@ double BestCorrelation(const std::vector<int16_t>& reference, const std::vector<
 
 // Runs a short python3 program with mutagen; returns its output.
 std::string Mutagen(const std::string& program);
+
+// One writer run of the format tables: rate, channels and constant or variable bitrate.
+struct EncodeCase {
+    unsigned Rate;
+    unsigned Channels;
+    bool Vbr;
+
+    // "44100Hz_2ch_vbr": the test's name and its scratch folder's.
+    std::string Name() const {
+        return std::to_string(Rate) + "Hz_" + std::to_string(Channels) + "ch_" + (Vbr ? "vbr" : "cbr");
+    }
+};
+
+inline void PrintTo(const EncodeCase& c, std::ostream* os) {
+    *os << c.Rate << " Hz " << c.Channels << " ch" << (c.Vbr ? " VBR" : " CBR");
+}
 
 }  // namespace murmex::test

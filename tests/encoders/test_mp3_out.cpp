@@ -88,25 +88,14 @@ TEST(Mp3Trailer, CutsTextsAndKeepsOnlyFourDigitYears) {
   }
 }
 
-struct Mp3Case {
-  unsigned Rate;
-  unsigned Channels;
-  bool Vbr;
-};
-
-void PrintTo(const Mp3Case& c, std::ostream* os) {
-  *os << c.Rate << " Hz " << c.Channels << " ch" << (c.Vbr ? " VBR" : " CBR");
-}
-
-class Mp3Writing : public ::testing::TestWithParam<Mp3Case> {};
+class Mp3Writing : public ::testing::TestWithParam<test::EncodeCase> {};
 
 // The file is read by ffprobe, ffmpeg, mp3val and mutagen: right format and duration (a mono
 // source under the default stereo mode too), the input's audio, no broken frame, a VBR/Info
 // header exactly when VBR is on, and the ID3v1 trailer.
 TEST_P(Mp3Writing, RealClientsReadTheFile) {
-  const Mp3Case c = GetParam();
-  const auto dir = test::TempDir("mp3-" + std::to_string(c.Rate) + "-" +
-                                 std::to_string(c.Channels) + (c.Vbr ? "-vbr" : "-cbr"));
+  const test::EncodeCase c = GetParam();
+  const auto dir = test::TempDir("mp3-" + c.Name());
   const auto file = dir / "out.mp3";
   const auto pcm = test::Sine(2.0, c.Rate, c.Channels);
   test::PcmInput input(pcm, c.Channels, c.Rate, 3000);
@@ -157,14 +146,10 @@ TEST_P(Mp3Writing, RealClientsReadTheFile) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Formats, Mp3Writing,
-                         ::testing::Values(Mp3Case{44100, 2, false}, Mp3Case{22050, 1, true},
-                                           Mp3Case{48000, 1, false}, Mp3Case{44100, 2, true},
-                                           Mp3Case{22050, 2, false}),
-                         [](const auto& info) {
-                           const auto& c = info.param;
-                           return std::to_string(c.Rate) + "Hz_" + std::to_string(c.Channels) +
-                                  "ch_" + (c.Vbr ? "vbr" : "cbr");
-                         });
+                         ::testing::Values(test::EncodeCase{44100, 2, false}, test::EncodeCase{22050, 1, true},
+                                           test::EncodeCase{48000, 1, false}, test::EncodeCase{44100, 2, true},
+                                           test::EncodeCase{22050, 2, false}),
+                         [](const auto& info) { return info.param.Name(); });
 
 TEST(Mp3Out, FailuresEndTheRunWithTheirMessage) {
   test::PcmInput input(test::Sine(0.5, 44100, 2), 2, 44100);

@@ -62,25 +62,14 @@ TEST(WmaOut, SampleTimesFollowTheBlocks) {
   EXPECT_EQ(TWMAOut::NextSampleTime(0, 3, 44100), 680);  // 680.27 rounded
 }
 
-struct WmaCase {
-  unsigned Rate;
-  unsigned Channels;
-  bool Vbr;
-};
-
-void PrintTo(const WmaCase& c, std::ostream* os) {
-  *os << c.Rate << " Hz " << c.Channels << " ch" << (c.Vbr ? " VBR" : " CBR");
-}
-
-class WmaWriting : public ::testing::TestWithParam<WmaCase> {};
+class WmaWriting : public ::testing::TestWithParam<test::EncodeCase> {};
 
 // ffprobe, ffmpeg and mutagen read the file: codec, rate, channels, duration within one frame, the
 // input's audio and the attributes by their Windows Media names (the muxer stores title and
 // author in both of the ASF's description objects, hence the set).
 TEST_P(WmaWriting, RealClientsReadTheFile) {
-  const WmaCase c = GetParam();
-  const auto dir = test::TempDir("wma-" + std::to_string(c.Rate) + "-" +
-                                 std::to_string(c.Channels) + (c.Vbr ? "-vbr" : "-cbr"));
+  const test::EncodeCase c = GetParam();
+  const auto dir = test::TempDir("wma-" + c.Name());
   const auto file = dir / "out.wma";
   const auto pcm = test::Sine(2.0, c.Rate, c.Channels);
   test::PcmInput input(pcm, c.Channels, c.Rate, 5000);
@@ -121,13 +110,9 @@ TEST_P(WmaWriting, RealClientsReadTheFile) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Formats, WmaWriting,
-                         ::testing::Values(WmaCase{44100, 2, false}, WmaCase{22050, 1, false},
-                                           WmaCase{48000, 2, true}, WmaCase{44100, 1, true}),
-                         [](const auto& info) {
-                           const auto& c = info.param;
-                           return std::to_string(c.Rate) + "Hz_" + std::to_string(c.Channels) +
-                                  "ch_" + (c.Vbr ? "vbr" : "cbr");
-                         });
+                         ::testing::Values(test::EncodeCase{44100, 2, false}, test::EncodeCase{22050, 1, false},
+                                           test::EncodeCase{48000, 2, true}, test::EncodeCase{44100, 1, true}),
+                         [](const auto& info) { return info.param.Name(); });
 
 TEST(WmaOut, FailuresEndTheRunWithTheirMessage) {
   test::PcmInput input(test::Sine(0.5, 44100, 2), 2, 44100);
