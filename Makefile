@@ -3,7 +3,7 @@ BUILD ?= build
 JOBS ?= 2
 CMAKE_FLAGS ?=
 
-.PHONY: deps configure build test sanitize tsan asan bench run demo install clean
+.PHONY: deps configure build test sanitize tsan asan bench soak run demo install clean
 
 deps:
 	scripts/install-deps
@@ -34,6 +34,12 @@ sanitize: tsan asan
 
 bench: build
 	scripts/run-benchmarks $(BUILD)
+
+# 200 saves and 200 Play/Stop cycles in one process: memory and thread counts must stay flat.
+# Long, so not part of `make test`.
+soak: configure
+	cmake --build $(BUILD) -j$(JOBS) --target soak_run
+	SDL_AUDIODRIVER=dummy $(BUILD)/tests/soak/soak_run
 
 run: build
 	$(BUILD)/app/murmex
