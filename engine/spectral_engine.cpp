@@ -13,8 +13,17 @@
 // built without contraction into fused multiply-adds, so all variants give the same bits. The
 // tests build the engine pinned to one variant as well, so that each is checked on any machine
 // that can run it. Sanitized builds keep to the baseline: the variant is picked by a resolver
-// that runs while the program is loaded, before a sanitizer's runtime is ready.
-#if defined(MURMEX_PIN_BASELINE_LOOPS) || defined(__SANITIZE_THREAD__) || defined(__SANITIZE_ADDRESS__)
+// that runs while the program is loaded, before a sanitizer's runtime is ready. Clang takes a
+// function as multiversioned only where it is defined before its first call, so the loops
+// below come before their callers.
+#if defined(__SANITIZE_THREAD__) || defined(__SANITIZE_ADDRESS__)
+#define MURMEX_SANITIZED_BUILD
+#elif defined(__has_feature)
+#if __has_feature(thread_sanitizer) || __has_feature(address_sanitizer)
+#define MURMEX_SANITIZED_BUILD
+#endif
+#endif
+#if defined(MURMEX_PIN_BASELINE_LOOPS) || defined(MURMEX_SANITIZED_BUILD)
 #define MURMEX_VECTOR_CLONES
 #elif defined(MURMEX_PIN_AVX2_LOOPS)
 #define MURMEX_VECTOR_CLONES __attribute__((target("avx2")))
@@ -167,17 +176,6 @@ void SpectralEngine::ShiftHistory() {
     std::copy(inputBlock_.begin(), inputBlock_.end(), analysisHistory_.begin() + kBlockSamples);
 }
 
-void SpectralEngine::ProcessBlock(bool process) {
-    const bool spectral = process && fft_.HasPlans();
-    for (int c = 0; c < channels_; ++c) {
-        AnalyseChannel(c);
-        if (spectral) SpectralStage(c);
-    }
-    OverlapAdd();
-    UpdateCapture();
-    std::copy_n(outputAccumulator_.begin(), kBlockSamples, outputBlock_.begin());
-}
-
 MURMEX_VECTOR_CLONES void SpectralEngine::AnalyseChannel(int channel) {
     const int16_t* history = analysisHistory_.data() + channel;
     int32_t* frame = frames_.data() + channel * frameLength_;
@@ -189,49 +187,27 @@ MURMEX_VECTOR_CLONES void SpectralEngine::AnalyseChannel(int channel) {
     }
 }
 
-MURMEX_VECTOR_CLONES void SpectralEngine::SpectralStage(int channel) {
-    fft_.ExecuteForward();
-    float* spectrum = fft_.FftSpectrum();
-    float* power = binPower_.data() + channel * kBins;
-    for (int b = 0; b < kBins; ++b) {
-        const float re = spectrum[2 * b];
-        const float im = spectrum[2 * b + 1];
-        power[b] = re * re + im * im;
-    }
-    // The three passes below keep the per-bin order of the rules: the noise estimate of a bin
-    // depends on its neighbours, but its gain only on the bin itself and, for the even bin
-    // above it, on the gain two bins below. Splitting them lets the gain arithmetic of many
-    // bins overlap.
-    TrackNoise(channel);
-    ComputeGains(channel);
-    BuildSynthesisGains(channel);
-
-    // The Nyquist bin passes unchanged.
-    for (int b = 0; b < kBins - 1; ++b) {
-        spectrum[2 * b] *= synthesisGain_[b];
-        spectrum[2 * b + 1] *= synthesisGain_[b];
-    }
-    fft_.ExecuteInverse();
-    ScaleInverse(channel);
-}
-
-MURMEX_VECTOR_CLONES void SpectralEngine::ScaleInverse(int channel) {
-    const float* output = fft_.FftOutput();
-    const int length = frameLength_;  // a local copy, as the frame is written through an int pointer
-    int32_t* frame = frames_.data() + channel * length;
-    // Almost every frame stays within 32 bits, where truncation and the arithmetic shift run
-    // in vector registers; a frame with a huge, infinite or NaN value redoes the whole frame
-    // through the saturating 64-bit conversion.
-    int outOfRange = 0;
-    for (int i = 0; i < length; ++i) {
-        const bool small = std::fabs(output[i]) < kInt32Range;
-        outOfRange += small ? 0 : 1;
-        frame[i] = static_cast<int32_t>(small ? output[i] : 0.0f) >> kInverseShift;
-    }
-    if (outOfRange == 0) return;
-    for (int i = 0; i < length; ++i) {
-        const int64_t t = TruncToInt64(output[i]) >> kInverseShift;
-        frame[i] = static_cast<int32_t>(std::clamp(t, -kFrameLimit, kFrameLimit));
+MURMEX_VECTOR_CLONES void SpectralEngine::UpdateTrackers(int channel, bool useCapture) {
+    const int base = channel * kBins;
+    for (int i = base + 1; i <= base + kLastOddBin; i += 2) {
+        const float minimum = localMinimum_[i];
+        const float previous = previousMinimum_[i];
+        const float tracker = noiseTracker_[i];
+        const float currentStep = adaptStep_[i];
+        const float step = previous < kLowLevelThreshold ? kLowLevelStep : currentStep;
+        // Minimum rising or steady: climb towards the previous minimum by the current step,
+        // then spend the step. Falling: grow the step with the drop and follow the minimum
+        // down at once. Both are computed and one is picked, so the loop has no branches.
+        const float risen = tracker + step * std::max(previous - tracker, 0.0f);
+        const float fallStep = std::min(std::sqrt(1.0f / (previous - minimum)) + step, kStepCap);
+        const float fallen = tracker + std::min(minimum - tracker, 0.0f);
+        const bool rising = minimum >= previous;
+        const float tracked = rising ? risen : fallen;
+        StoreOddBin(noiseTracker_, i, tracked);
+        StoreOddBin(adaptStep_, i, rising ? 0.0f : fallStep);
+        StoreOddBin(previousMinimum_, i, minimum);
+        const float withCapture = std::max(capturedNoise_[i], tracked);
+        StoreOddBin(noiseEstimate_, i, useCapture ? withCapture : tracked);
     }
 }
 
@@ -316,28 +292,50 @@ MURMEX_VECTOR_CLONES void SpectralEngine::BuildSynthesisGains(int channel) {
     }
 }
 
-MURMEX_VECTOR_CLONES void SpectralEngine::UpdateTrackers(int channel, bool useCapture) {
-    const int base = channel * kBins;
-    for (int i = base + 1; i <= base + kLastOddBin; i += 2) {
-        const float minimum = localMinimum_[i];
-        const float previous = previousMinimum_[i];
-        const float tracker = noiseTracker_[i];
-        const float currentStep = adaptStep_[i];
-        const float step = previous < kLowLevelThreshold ? kLowLevelStep : currentStep;
-        // Minimum rising or steady: climb towards the previous minimum by the current step,
-        // then spend the step. Falling: grow the step with the drop and follow the minimum
-        // down at once. Both are computed and one is picked, so the loop has no branches.
-        const float risen = tracker + step * std::max(previous - tracker, 0.0f);
-        const float fallStep = std::min(std::sqrt(1.0f / (previous - minimum)) + step, kStepCap);
-        const float fallen = tracker + std::min(minimum - tracker, 0.0f);
-        const bool rising = minimum >= previous;
-        const float tracked = rising ? risen : fallen;
-        StoreOddBin(noiseTracker_, i, tracked);
-        StoreOddBin(adaptStep_, i, rising ? 0.0f : fallStep);
-        StoreOddBin(previousMinimum_, i, minimum);
-        const float withCapture = std::max(capturedNoise_[i], tracked);
-        StoreOddBin(noiseEstimate_, i, useCapture ? withCapture : tracked);
+MURMEX_VECTOR_CLONES void SpectralEngine::ScaleInverse(int channel) {
+    const float* output = fft_.FftOutput();
+    const int length = frameLength_;  // a local copy, as the frame is written through an int pointer
+    int32_t* frame = frames_.data() + channel * length;
+    // Almost every frame stays within 32 bits, where truncation and the arithmetic shift run
+    // in vector registers; a frame with a huge, infinite or NaN value redoes the whole frame
+    // through the saturating 64-bit conversion.
+    int outOfRange = 0;
+    for (int i = 0; i < length; ++i) {
+        const bool small = std::fabs(output[i]) < kInt32Range;
+        outOfRange += small ? 0 : 1;
+        frame[i] = static_cast<int32_t>(small ? output[i] : 0.0f) >> kInverseShift;
     }
+    if (outOfRange == 0) return;
+    for (int i = 0; i < length; ++i) {
+        const int64_t t = TruncToInt64(output[i]) >> kInverseShift;
+        frame[i] = static_cast<int32_t>(std::clamp(t, -kFrameLimit, kFrameLimit));
+    }
+}
+
+MURMEX_VECTOR_CLONES void SpectralEngine::SpectralStage(int channel) {
+    fft_.ExecuteForward();
+    float* spectrum = fft_.FftSpectrum();
+    float* power = binPower_.data() + channel * kBins;
+    for (int b = 0; b < kBins; ++b) {
+        const float re = spectrum[2 * b];
+        const float im = spectrum[2 * b + 1];
+        power[b] = re * re + im * im;
+    }
+    // The three passes below keep the per-bin order of the rules: the noise estimate of a bin
+    // depends on its neighbours, but its gain only on the bin itself and, for the even bin
+    // above it, on the gain two bins below. Splitting them lets the gain arithmetic of many
+    // bins overlap.
+    TrackNoise(channel);
+    ComputeGains(channel);
+    BuildSynthesisGains(channel);
+
+    // The Nyquist bin passes unchanged.
+    for (int b = 0; b < kBins - 1; ++b) {
+        spectrum[2 * b] *= synthesisGain_[b];
+        spectrum[2 * b + 1] *= synthesisGain_[b];
+    }
+    fft_.ExecuteInverse();
+    ScaleInverse(channel);
 }
 
 MURMEX_VECTOR_CLONES void SpectralEngine::OverlapAdd() {
@@ -366,6 +364,17 @@ void SpectralEngine::UpdateCapture() {
         capturedNoise_.fill(0.0f);
     }
     captureActive_ = captureMinima;
+}
+
+void SpectralEngine::ProcessBlock(bool process) {
+    const bool spectral = process && fft_.HasPlans();
+    for (int c = 0; c < channels_; ++c) {
+        AnalyseChannel(c);
+        if (spectral) SpectralStage(c);
+    }
+    OverlapAdd();
+    UpdateCapture();
+    std::copy_n(outputAccumulator_.begin(), kBlockSamples, outputBlock_.begin());
 }
 
 }  // namespace murmex
