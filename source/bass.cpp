@@ -44,6 +44,8 @@ bool BASS_Init(int device, uint32_t, uint32_t, void*, const void*) {
   std::lock_guard lock(library.InitLock);
   if (library.Initialised || device < -1 || device > 1) return false;
   if (device != 0) {
+    // Termination signals belong to the program, not to an SDL quit event nobody reads.
+    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
     if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return false;
     if (!OutputDeviceOpens()) {
       SDL_QuitSubSystem(SDL_INIT_AUDIO);
