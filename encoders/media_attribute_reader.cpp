@@ -12,6 +12,7 @@ extern "C" {
 #include <memory>
 
 #include "encoders/ffmpeg_file_url.h"
+#include "encoders/ffmpeg_library.h"
 #include "pipeline/au_exception.h"
 
 namespace murmex {
@@ -70,12 +71,16 @@ bool LacksId3v2(const AVFormatContext& container, const std::filesystem::path& f
 void TMediaAttributeReader::Open(const std::filesystem::path& fileName) {
   Close();
   tags_.Clear();
+  PrepareFfmpeg();
   AVFormatContext* opened = nullptr;
-  if (avformat_open_input(&opened, FfmpegFileUrl(fileName).c_str(), nullptr, nullptr) < 0)
-    throw EAuException("Cannot open file " + fileName.string());
+  const int openResult = avformat_open_input(&opened, FfmpegFileUrl(fileName).c_str(), nullptr, nullptr);
+  if (openResult < 0)
+    throw EAuException("Cannot open file " + fileName.string() + ": " + FfmpegErrorText(openResult));
   const std::unique_ptr<AVFormatContext, ContainerCloser> container(opened);
-  if (avformat_find_stream_info(container.get(), nullptr) < 0)
-    throw EAuException("Cannot read media attributes of " + fileName.string());
+  const int probeResult = avformat_find_stream_info(container.get(), nullptr);
+  if (probeResult < 0)
+    throw EAuException("Cannot read media attributes of " + fileName.string() + ": " +
+                       FfmpegErrorText(probeResult));
   const int audioIndex = av_find_best_stream(container.get(), AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0);
   if (audioIndex < 0) throw EAuException("No audio stream in " + fileName.string());
   const AVStream* audio = container->streams[audioIndex];

@@ -10,16 +10,21 @@ extern "C" {
 
 #include <algorithm>
 
+#include "encoders/ffmpeg_file_url.h"
+#include "encoders/ffmpeg_library.h"
+
 namespace murmex {
 
 WmaFileWriter::~WmaFileWriter() { Release(); }
 
 int WmaFileWriter::Open(const std::filesystem::path& fileName) {
   Release();
-  const std::string name = fileName.string();
-  int result = avformat_alloc_output_context2(&FFormat, nullptr, "asf", name.c_str());
+  PrepareFfmpeg();
+  // Always a plain file: a name such as "pipe:1.wma" must not reach FFmpeg as a protocol.
+  const std::string url = FfmpegFileUrl(fileName);
+  int result = avformat_alloc_output_context2(&FFormat, nullptr, "asf", url.c_str());
   if (result < 0) return result;
-  return avio_open(&FFormat->pb, name.c_str(), AVIO_FLAG_WRITE);
+  return avio_open(&FFormat->pb, url.c_str(), AVIO_FLAG_WRITE);
 }
 
 int WmaFileWriter::SetProfile(const WmaCodecFormat& format) {

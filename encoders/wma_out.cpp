@@ -1,23 +1,13 @@
 #include "encoders/wma_out.h"
 
 #include <cmath>
-#include <cstdio>
 #include <string>
 
+#include "encoders/ffmpeg_library.h"
 #include "encoders/finish_steps.h"
 #include "pipeline/au_exception.h"
 
 namespace murmex {
-
-namespace {
-
-std::string Hex8(int code) {
-  char text[9];
-  std::snprintf(text, sizeof text, "%08X", static_cast<unsigned>(code));
-  return text;
-}
-
-}  // namespace
 
 TWMAOut::~TWMAOut() { RequestStop(false); }
 
@@ -32,7 +22,9 @@ void TWMAOut::Init() {
   if (FileName().empty()) throw EAuException("File name is not assigned.");
   TAuInput& input = *Input();
   input.StartInput();
-  if (FWriter.Open(FileName()) < 0) throw EAuException("Cannot create file");
+  FOutputSampleRate = 0;
+  const int opened = FWriter.Open(FileName());
+  if (opened < 0) throw EAuException("Cannot create file " + FileName() + ": " + FfmpegErrorText(opened));
 
   WmaFormatRequest request;
   request.Channels = input.InChannels();
@@ -45,6 +37,7 @@ void TWMAOut::Init() {
   const auto format = FindWmaFormat(WmaCodecs(), request);
   if (!format) throw EAuException("Failed to init codec");
   if (FWriter.SetProfile(*format) < 0) throw EAuException("fff");
+  FOutputSampleRate = format->SampleRate;
 
   const unsigned blockAlign = request.Channels * request.BitsPerSample / 8;
   FWriter.SetInputFormat(request.Channels, request.SampleRate, request.BitsPerSample);
@@ -53,7 +46,7 @@ void TWMAOut::Init() {
 
   SetAttributes();
   const int result = FWriter.BeginWriting();
-  if (result < 0) throw EAuException("Filed to set data writer: " + Hex8(result));
+  if (result < 0) throw EAuException("Filed to set data writer: " + FfmpegErrorText(result));
   FWriting = true;
   FSampleTime = 0;
   FEndOfInput = false;
@@ -79,7 +72,7 @@ bool TWMAOut::DoOutput(bool abort) {
   FEndOfInput = endOfInput;
   FSampleTime = NextSampleTime(FSampleTime, bytes, FAverageBytesPerSecond);
   const int result = FWriter.WriteSample(FBlock.data(), bytes, FSampleTime);
-  if (result < 0) throw EAuException("Failed to write data: " + Hex8(result));
+  if (result < 0) throw EAuException("Failed to write data: " + FfmpegErrorText(result));
   return true;
 }
 
@@ -93,7 +86,7 @@ void TWMAOut::Done() {
         // disk) means the file is incomplete and must not pass as written.
         const int result = writing ? FWriter.EndWriting() : 0;
         FWriter.Release();
-        if (result < 0) throw EAuException("Failed to write data: " + Hex8(result));
+        if (result < 0) throw EAuException("Failed to write data: " + FfmpegErrorText(result));
       },
       [&] { FBlock = {}; },
   });

@@ -4,7 +4,6 @@ extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
 #include <libavutil/channel_layout.h>
-#include <libavutil/log.h>
 #include <libswresample/swresample.h>
 }
 
@@ -14,6 +13,7 @@ extern "C" {
 #include <string_view>
 
 #include "encoders/ffmpeg_file_url.h"
+#include "encoders/ffmpeg_library.h"
 
 namespace murmex {
 namespace {
@@ -46,15 +46,6 @@ bool IsPcm(AVCodecID id) {
 
 bool HasExactLength(AVCodecID id) { return IsPcm(id) || id == AV_CODEC_ID_FLAC; }
 
-void QuietLibraries() {
-  // Broken input is reported through our own return values; FFmpeg's console chatter is noise.
-  static const bool quiet = [] {
-    av_log_set_level(AV_LOG_QUIET);
-    return true;
-  }();
-  (void)quiet;
-}
-
 }  // namespace
 
 DecoderStream::DecoderStream(std::filesystem::path path, Family family) : path_(std::move(path)), family_(family) {}
@@ -62,7 +53,7 @@ DecoderStream::DecoderStream(std::filesystem::path path, Family family) : path_(
 DecoderStream::~DecoderStream() { CloseDecoder(); }
 
 std::unique_ptr<DecoderStream> DecoderStream::Open(const std::filesystem::path& path, Family family) {
-  QuietLibraries();
+  PrepareFfmpeg();
   std::unique_ptr<DecoderStream> stream(new DecoderStream(path, family));
   if (!stream->OpenDecoder()) return nullptr;
   const AVStream* audio = stream->container_->streams[stream->streamIndex_];

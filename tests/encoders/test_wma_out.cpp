@@ -1,6 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <ostream>
+#include <set>
+#include <string>
 
 #include "encoder_test_support.h"
 #include "encoders/wma_codec_formats.h"
@@ -120,17 +125,74 @@ TEST(WmaOut, FailuresEndTheRunWithTheirMessage) {
   EXPECT_EQ(RunToEnd(out, input), "File name is not assigned.");
 
   out.SetFileName("/nonexistent-folder/out.wma");
-  EXPECT_EQ(RunToEnd(out, input), "Cannot create file");
+  EXPECT_EQ(RunToEnd(out, input), "Cannot create file /nonexistent-folder/out.wma: No such file or directory");
 
   out.SetFileName((test::TempDir("wma-refused") / "out.wma").string());
   out.SetLossless(true);
   EXPECT_EQ(RunToEnd(out, input), "Failed to init codec");
   out.SetLossless(false);
 
-  // A full disk: the failed write is reported, the file is not passed as complete.
+  // A full disk: the failed write is reported in the system's words, the file is not passed as
+  // complete.
   out.SetFileName("/dev/full");
-  EXPECT_EQ(RunToEnd(out, input).rfind("Failed to write data: ", 0), 0U);
+  EXPECT_EQ(RunToEnd(out, input), "Failed to write data: No space left on device");
 }
+
+// Runs a test inside a folder, so that relative names are resolved there.
+class WorkingFolder {
+public:
+  explicit WorkingFolder(const std::filesystem::path& dir) : FPrevious(std::filesystem::current_path()) {
+    std::filesystem::current_path(dir);
+  }
+  ~WorkingFolder() { std::filesystem::current_path(FPrevious); }
+  WorkingFolder(const WorkingFolder&) = delete;
+  WorkingFolder& operator=(const WorkingFolder&) = delete;
+
+private:
+  std::filesystem::path FPrevious;
+};
+
+struct NameCase {
+  std::string Label;
+  std::string Name;      // the output name, relative to the scratch folder
+  std::string Existing;  // a file already in the folder that must keep its bytes, or empty
+};
+
+void PrintTo(const NameCase& c, std::ostream* os) { *os << c.Name; }
+
+class WmaOutputNames : public ::testing::TestWithParam<NameCase> {};
+
+// Names that read like FFmpeg protocols ("pipe:", "file:") are plain file names like any other:
+// exactly that file is written, nothing goes to standard output or to another file.
+TEST_P(WmaOutputNames, AreWrittenAsThatLiteralFile) {
+  const NameCase c = GetParam();
+  const auto dir = test::TempDir("wma-name-" + c.Label);
+  if (!c.Existing.empty()) std::ofstream(dir / c.Existing) << "keep";
+  {
+    const WorkingFolder inside(dir);
+    test::PcmInput input(test::Sine(0.3, 44100, 2), 2, 44100);
+    TWMAOut out;
+    out.SetFileName(c.Name);
+    ASSERT_EQ(RunToEnd(out, input), "");
+  }
+  std::set<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(dir)) names.insert(entry.path().filename());
+  std::set<std::string> expected{c.Name};
+  if (!c.Existing.empty()) expected.insert(c.Existing);
+  EXPECT_EQ(names, expected);
+  EXPECT_EQ(test::Probe(dir / c.Name).Codec, "wmav2");
+  if (!c.Existing.empty()) {
+    std::ifstream kept(dir / c.Existing);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(kept), {}), "keep");
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(ProtocolLike, WmaOutputNames,
+                         ::testing::Values(NameCase{"pipe", "pipe:1.wma", ""},
+                                           NameCase{"colon", "Take:1.wma", ""},
+                                           NameCase{"file", "file:y.wma", "y.wma"},
+                                           NameCase{"nested", "file:file:z.wma", "file:z.wma"}),
+                         [](const auto& info) { return info.param.Label; });
 
 }  // namespace
 }  // namespace murmex
