@@ -28,12 +28,19 @@ bool ExportDriver::SaveAs(const std::string& chosenName, const SourceInfo& sourc
     if (exporting_) return false;
     const std::string format = parts_.Settings.FormatExtension();
     const std::string outputPath = OutputPathFor(chosenName, format);
-    if (!CheckOutputPath(outputPath, source.SourcePath, parts_.Host)) return false;
+    if (!CheckOutputPath(outputPath, source.SourcePath, parts_.Host)) {
+        outcome_ = ExportOutcome::None;
+        return false;
+    }
     outputFileName_ = outputPath;
+    outputBefore_ = StatFile(outputPath);
+    outputOpenedKnown_ = false;
+    stoppedByCancel_ = false;
+    earlyEnd_.emplace(source);
 
     exportCancelled_ = false;
     exporting_ = true;
-    lastSaveFolder_ = std::filesystem::path(outputPath).parent_path().string();
+    outcome_ = ExportOutcome::Running;
     decodeStream_ = decodeStream;
 
     SpectralEngine& engine = parts_.Engine;
@@ -66,7 +73,8 @@ bool ExportDriver::SaveAs(const std::string& chosenName, const SourceInfo& sourc
         mem.StartInput();
         writer.Start();
     } catch (const std::exception& e) {
-        parts_.Host.ReportExportError(e.what());
+        ReportFailure(e.what());
+        outcome_ = ExportOutcome::Failed;
         LeaveExportState();
         return false;
     }
@@ -92,8 +100,15 @@ void ExportDriver::ReportProgress() {
 }
 
 void ExportDriver::Mem2BufferDone(TMemoryIn& sender) {
+    // The writer has opened its file before it asks for data: remember which file that is, so
+    // that its disappearance or replacement during the save is noticed at the end.
+    if (!outputOpenedKnown_) {
+        outputOpened_ = StatFile(outputFileName_);
+        outputOpenedKnown_ = true;
+    }
     const int n = ProduceExportBlock();
     if (exportCancelled_ || n <= 0) {
+        stoppedByCancel_ = n > 0;
         sender.SetBufferBytes(0);
         // The controls come back in WriterDone, once the writer has finished its file.
         chosenWriter_->RequestStop(true);
@@ -105,17 +120,59 @@ void ExportDriver::Mem2BufferDone(TMemoryIn& sender) {
 
 void ExportDriver::WriterDone(TAuOutput& sender) {
     if (&sender != chosenWriter_ || !exporting_) return;
-    const std::string error = sender.ErrorText();
-    if (!error.empty()) {
-        parts_.Host.ReportExportError(error);
-    } else if (&sender == &parts_.Writers.MP3Out1 && !MP3Out1Done()) {
-        parts_.Host.ReportExportError("The ID3v1 tag could not be written to " + outputFileName_ + ".");
+    outcome_ = FinishSave(sender);
+    // A folder is worth proposing again only when a valid file could be left in it.
+    if (outcome_ != ExportOutcome::Failed) {
+        lastSaveFolder_ = std::filesystem::path(outputFileName_).parent_path().string();
     }
     LeaveExportState();
 }
 
+ExportOutcome ExportDriver::FinishSave(TAuOutput& writer) {
+    const std::string error = writer.ErrorText();
+    if (!error.empty()) {
+        ReportFailure(error);
+        return ExportOutcome::Failed;
+    }
+    // The writer closes a file even when its folder was removed or the name now leads elsewhere;
+    // what was written is then not at the path the user chose.
+    if (!OutputStillInPlace()) {
+        ReportFailure("the file is gone or was replaced while it was being saved");
+        return ExportOutcome::Failed;
+    }
+    if (&writer == &parts_.Writers.MP3Out1 && !MP3Out1Done()) {
+        ReportFailure("the ID3v1 tag could not be written");
+        return ExportOutcome::Failed;
+    }
+    if (stoppedByCancel_) return ExportOutcome::Cancelled;
+    if (earlyEnd_ && earlyEnd_->EndedEarly(decodedTotal_)) {
+        ReportFailure(earlyEnd_->Message(decodedTotal_));
+        return ExportOutcome::SourceEndedEarly;
+    }
+    return ExportOutcome::Saved;
+}
+
+bool ExportDriver::OutputStillInPlace() const {
+    const FileState now = StatFile(outputFileName_);
+    return outputOpenedKnown_ ? now.SameFileAs(outputOpened_) : now.Exists;
+}
+
+bool ExportDriver::IncompleteFileLeft() const {
+    if (outcome_ != ExportOutcome::Failed) return false;
+    const FileState now = StatFile(outputFileName_);
+    if (!now.Exists) return false;
+    // Without a record of the opened file (the writer failed while opening it), anything that
+    // changed at the path since the save began is its doing.
+    return outputOpenedKnown_ ? now.SameFileAs(outputOpened_) : !(now == outputBefore_);
+}
+
+void ExportDriver::ReportFailure(const std::string& reason) {
+    parts_.Host.ReportExportError(outputFileName_ + ": " + reason);
+}
+
 bool ExportDriver::MP3Out1Done() {
-    TID3v1& tag = parts_.Tags.Id3v1;
+    // A copy: the source's own tag stays as loaded, so the next save decides afresh.
+    TID3v1 tag = parts_.Tags.Id3v1;
     if (tag.HasTag()) {
         if (tag.Comment().empty()) tag.SetComment(DenoisedComment);
         // The encoder's own trailer goes before our tag is written.

@@ -2,10 +2,13 @@
 
 #include <atomic>
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "engine/spectral_engine.h"
+#include "export/early_end_check.h"
 #include "export/export_host.h"
+#include "export/output_file_state.h"
 #include "export/export_writers.h"
 #include "export/output_settings.h"
 #include "source/bass.h"
@@ -13,6 +16,16 @@
 #include "source/source_tags.h"
 
 namespace murmex {
+
+// How the last save ended.
+enum class ExportOutcome {
+    None,             // no save yet, or the checks refused it
+    Running,
+    Saved,            // the whole source is in the file
+    Cancelled,        // stopped by Cancel: a valid, shorter file
+    SourceEndedEarly, // the source was shorter than at load: a valid, shorter file
+    Failed,           // the file could not be written, finished, or kept at its path
+};
 
 // The save command from the moment the dialog has returned a name: checks, engine reset,
 // writer set-up and start; then, on the writer's worker thread, one engine block per refill of
@@ -24,7 +37,7 @@ public:
         SpectralEngine& Engine;
         OutputSettings& Settings;
         ExportWriters& Writers;
-        SourceTags& Tags;  // the loaded source's; the MP3 completion writes Tags.Id3v1
+        const SourceTags& Tags;  // the loaded source's; never changed by a save
         ExportHost& Host;
     };
 
@@ -36,7 +49,8 @@ public:
     ExportDriver& operator=(const ExportDriver&) = delete;
 
     // Everything of the save command after the dialog returned `chosenName`. False when a
-    // check refused it or the writer could not start (its error then went to the host).
+    // check refused it or the writer could not start (its error then went to the host). Every
+    // error the host is given names the file and the reason.
     bool SaveAs(const std::string& chosenName, const SourceInfo& source, HSTREAM decodeStream);
 
     // "Cancel": the worker ends the export after the block it is on.
@@ -44,7 +58,11 @@ public:
 
     bool Exporting() const { return exporting_; }
     const std::string& OutputFileName() const { return outputFileName_; }
+    // The folder of the last save that left a valid file; empty before the first.
     const std::string& LastSaveFolder() const { return lastSaveFolder_; }
+    ExportOutcome Outcome() const { return outcome_; }
+    // After a failed save: the path holds a file this save began and did not finish.
+    bool IncompleteFileLeft() const;
     // The writer of the current (or last) export; nullptr before the first.
     TAuOutput* ChosenWriter() const { return chosenWriter_; }
     // Bytes decoded by the current (or last) export; read it once the export has ended.
@@ -54,13 +72,17 @@ public:
     int ProduceExportBlock();
     // Worker thread: Mem2's refill handler.
     void Mem2BufferDone(TMemoryIn& sender);
-    // Main thread: the MP3 writer has closed the file; writes its ID3v1 tag. False when the
-    // tag could not be written.
+    // Main thread: the MP3 writer has closed the file; writes its ID3v1 tag: the source's tag
+    // when it had one, else a title from the output name. False when it could not be written.
     bool MP3Out1Done();
 
 private:
     // Main thread, OnDone of every writer: the writer is idle, so the controls may come back.
     void WriterDone(TAuOutput& sender);
+    ExportOutcome FinishSave(TAuOutput& writer);
+    // The written file still stands at its path and is the one the writer opened.
+    bool OutputStillInPlace() const;
+    void ReportFailure(const std::string& reason);
     void LeaveExportState();
     void ReportProgress();
 
@@ -69,6 +91,14 @@ private:
     TAuOutput* chosenWriter_ = nullptr;
     std::string outputFileName_;
     std::string lastSaveFolder_;
+    ExportOutcome outcome_ = ExportOutcome::None;
+    std::optional<EarlyEndCheck> earlyEnd_;
+    // What stood at the output path before the save, and the file the writer opened (recorded
+    // on the worker at the first refill, read on the main thread once the writer is idle).
+    FileState outputBefore_;
+    FileState outputOpened_;
+    bool outputOpenedKnown_ = false;
+    bool stoppedByCancel_ = false;
     std::atomic<bool> exporting_{false};
     std::atomic<bool> exportCancelled_{false};
     int64_t decodedTotal_ = 0;

@@ -27,7 +27,9 @@ public:
     virtual void LeaveExportState() = 0;
     // Per-mille progress of the save (0..1000), only when it moves to a new multiple of 4.
     virtual void ShowExportProgress(int perMille) = 0;
-    // The writer failed; `text` is its error, in its own words. LeaveExportState follows.
+    // The save failed or left a shorter file than the source: `text` is "<output file>: <why>",
+    // the why being the writer's error in its own words where it had one. LeaveExportState
+    // follows.
     virtual void ReportExportError(const std::string& text) = 0;
 };
 

@@ -3,6 +3,8 @@
 #include <filesystem>
 #include <system_error>
 
+#include "export/output_file_state.h"
+
 namespace murmex {
 
 namespace fs = std::filesystem;
@@ -26,13 +28,22 @@ bool CheckOutputPath(const std::string& outputPath, const std::string& sourcePat
         host.Ask({"I cannot write origin file!", "Same file", ExportIcon::Error, false});
         return false;
     }
-    std::error_code ec;
-    if (fs::exists(fs::path(outputPath), ec) &&
+    // A FIFO, device or folder would make the writer block or fail half-way: refuse it before
+    // the save starts.
+    const FileState existing = StatFile(outputPath);
+    const std::string kind = NonRegularKind(existing);
+    if (!kind.empty()) {
+        host.Ask({"Cannot save to \"" + outputPath + "\": it is " + kind + ", not a regular file.",
+                  "Not a regular file", ExportIcon::Error, false});
+        return false;
+    }
+    if (existing.Exists &&
         !host.Ask({"Overwrite existing file?", "Confirmation", ExportIcon::Warning, true})) {
         return false;
     }
     fs::path folder = fs::path(outputPath).parent_path();
     if (folder.empty()) folder = ".";
+    std::error_code ec;
     if (!fs::is_directory(folder, ec)) {
         host.Ask({"Ooops! Avoid \"\\\" character for filenames!", "Directory does not exist", ExportIcon::Error,
                   false});

@@ -13,8 +13,8 @@ std::string OutputPathFor(const std::string& chosenName, const std::string& form
 // same file reached by another spelling (../, a symbolic link, a hard link).
 bool IsSameFile(const std::string& outputPath, const std::string& sourcePath);
 
-// The save command's three checks in order; each failing one asks the host and may end the
-// save. True when the save may go on.
+// The save command's checks in order (same file, not a regular file, overwrite, missing
+// folder); each failing one asks the host and may end the save. True when the save may go on.
 bool CheckOutputPath(const std::string& outputPath, const std::string& sourcePath, ExportHost& host);
 
 }  // namespace murmex

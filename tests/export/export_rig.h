@@ -31,11 +31,15 @@ public:
         if (OnEnter) OnEnter();
     }
     void LeaveExportState() override { ++Left; }
-    void ShowExportProgress(int perMille) override { Progress.push_back(perMille); }
+    void ShowExportProgress(int perMille) override {
+        Progress.push_back(perMille);
+        if (OnProgress && Progress.size() == 1) OnProgress();
+    }
     void ReportExportError(const std::string& text) override { Errors.push_back(text); }
 
     bool Answer = true;
     std::function<void()> OnEnter;
+    std::function<void()> OnProgress;  // at the first progress shown: the writer has its file open
     std::vector<ExportQuestion> Asked;
     std::vector<int> Progress;
     std::vector<std::string> Errors;

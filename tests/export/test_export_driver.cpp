@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <cstring>
 #include <filesystem>
@@ -166,44 +167,78 @@ TEST(ExportDriver, ChecksRefuseBeforeAnythingChanges) {
     EXPECT_FALSE(rig.Save(dir / "taken.wav"));
     EXPECT_EQ(ReadFile(dir.path() / "taken.wav").size(), 4u);
     EXPECT_EQ(rig.Host.Entered, 0);
+
+    // A FIFO is refused before the writer could block on it, whatever the format.
+    ASSERT_EQ(::mkfifo((dir / "pipe.ogg").c_str(), 0600), 0);
+    rig.Host.Answer = true;
+    rig.Settings.SelectFormat("ogg");
+    EXPECT_FALSE(rig.Save(dir / "pipe.ogg"));
+    EXPECT_EQ(rig.Host.Asked.back().Caption, "Not a regular file");
+    EXPECT_EQ(rig.Host.Entered, 0);
+    EXPECT_EQ(rig.Driver.Outcome(), ExportOutcome::None);
 }
 
 TEST(ExportDriver, WriterFailingBeforeItsFirstReadEndsTheExportWithItsError) {
     TempFolder dir;
     WriteWav(dir.path() / "source.wav", NoisyTone(4096, 1), 44100, 1);
-    std::filesystem::create_directory(dir.path() / "folder.wav");  // cannot be opened as a file
+    // The folder exists, but no file can be created in it, not even by root.
+    const std::string cannotCreate = "/proc/murmex-cannot-create.wav";
     ExportRig rig;
     rig.Load(dir.path() / "source.wav");
-    ASSERT_TRUE(rig.Save(dir / "folder.wav"));
+    ASSERT_TRUE(rig.Save(cannotCreate));
     ASSERT_EQ(rig.Host.Errors.size(), 1u);
-    EXPECT_FALSE(rig.Host.Errors[0].empty());
+    EXPECT_EQ(rig.Host.Errors[0].rfind(cannotCreate + ": ", 0), 0u) << rig.Host.Errors[0];
+    EXPECT_GT(rig.Host.Errors[0].size(), cannotCreate.size() + 2);
     EXPECT_EQ(rig.Host.Left, 1);
     EXPECT_FALSE(rig.Driver.Exporting());
+    EXPECT_EQ(rig.Driver.Outcome(), ExportOutcome::Failed);
+    EXPECT_FALSE(rig.Driver.IncompleteFileLeft());
 
     ASSERT_TRUE(rig.Save(dir / "ok.wav"));
     EXPECT_EQ(rig.Host.Errors.size(), 1u);
+    EXPECT_EQ(rig.Driver.Outcome(), ExportOutcome::Saved);
 }
 
-TEST(ExportDriver, Mp3SavesTitleTheFirstFileAndKeepThatTag) {
+// Each save titles its own file, and the loaded source's tag object is never changed by a save.
+TEST(ExportDriver, Mp3SavesInARowEachGetTheirOwnTag) {
     TempFolder dir;
     WriteWav(dir.path() / "source.wav", NoisyTone(22050, 1), 44100, 1);
-    ExportRig rig;
-    rig.Load(dir.path() / "source.wav");
-    rig.Settings.SelectFormat("mp3");
-    ASSERT_TRUE(rig.Save(dir / "take1.wav"));  // becomes take1.mp3
-    ASSERT_TRUE(rig.Host.Errors.empty()) << rig.Host.Errors[0];
-    ASSERT_TRUE(rig.Save(dir / "take2.mp3"));
-    ASSERT_TRUE(rig.Host.Errors.empty()) << rig.Host.Errors[0];
+    struct Case {
+        std::filesystem::path source;
+        std::string expectedTitle1, expectedTitle2;
+    };
+    const Case cases[] = {
+        {dir.path() / "source.wav", "take1", "take2"},
+        {FixturePath("tagged_22050_64k.mp3"), "Old Song", "Old Song"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.source.string());
+        ExportRig rig;
+        rig.Load(c.source);
+        const TID3v1 loaded = rig.Loader.Tags().Id3v1;
+        rig.Settings.SelectFormat("mp3");
+        ASSERT_TRUE(rig.Save(dir / "take1.wav"));  // becomes take1.mp3
+        ASSERT_TRUE(rig.Host.Errors.empty()) << rig.Host.Errors[0];
+        ASSERT_TRUE(rig.Save(dir / "take2.mp3"));
+        ASSERT_TRUE(rig.Host.Errors.empty()) << rig.Host.Errors[0];
+        EXPECT_EQ(rig.Loader.Tags().Id3v1.HasTag(), loaded.HasTag());
+        EXPECT_EQ(rig.Loader.Tags().Id3v1.Title(), loaded.Title());
+        EXPECT_EQ(rig.Loader.Tags().Id3v1.Comment(), loaded.Comment());
 
-    for (const char* name : {"take1.mp3", "take2.mp3"}) {
-        const auto file = ReadFile(dir.path() / name);
-        ASSERT_GT(file.size(), 256u);
-        EXPECT_EQ(std::memcmp(file.data() + file.size() - 128, "TAG", 3), 0) << name;
-        EXPECT_NE(std::memcmp(file.data() + file.size() - 256, "TAG", 3), 0) << name << ": two tags";
-        TID3v1 tag;
-        ASSERT_TRUE(tag.ReadTagFromFile(dir.path() / name));
-        EXPECT_EQ(tag.Title(), "take1") << name;
-        EXPECT_EQ(tag.Comment(), "Denoised by Tarlo Murmex") << name;
+        const std::pair<const char*, std::string> written[] = {{"take1.mp3", c.expectedTitle1},
+                                                               {"take2.mp3", c.expectedTitle2}};
+        for (const auto& [name, title] : written) {
+            const auto file = ReadFile(dir.path() / name);
+            ASSERT_GT(file.size(), 256u);
+            EXPECT_EQ(std::memcmp(file.data() + file.size() - 128, "TAG", 3), 0) << name;
+            EXPECT_NE(std::memcmp(file.data() + file.size() - 256, "TAG", 3), 0) << name << ": two tags";
+            TID3v1 tag;
+            ASSERT_TRUE(tag.ReadTagFromFile(dir.path() / name));
+            EXPECT_EQ(tag.Title(), title) << name;
+            EXPECT_EQ(tag.Comment(), "Denoised by Tarlo Murmex") << name;
+        }
+        std::filesystem::remove(dir.path() / "take1.mp3");
+        std::filesystem::remove(dir.path() / "take2.mp3");
     }
 }
 

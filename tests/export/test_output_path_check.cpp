@@ -1,8 +1,14 @@
 #include "export/output_path_check.h"
 
 #include <gtest/gtest.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
 
+#include <cstring>
 #include <filesystem>
+#include <functional>
 #include <fstream>
 #include <vector>
 
@@ -52,6 +58,61 @@ TEST(OutputPathCheck, MissingFolderIsRefusedAndANewFileInAFolderPasses) {
     RecordingHost fresh;
     EXPECT_TRUE(CheckOutputPath(dir / "new.wav", source, fresh));
     EXPECT_TRUE(fresh.Asked.empty());
+}
+
+// A socket file at `path`; the descriptor is closed again, the file stays.
+bool MakeSocketFile(const std::string& path) {
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    if (path.size() >= sizeof address.sun_path) return false;
+    std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    if (fd < 0) return false;
+    const bool bound = ::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
+    ::close(fd);
+    return bound;
+}
+
+// Nothing but a regular file can take a save: a FIFO would block the writer forever, a device
+// or socket would swallow the audio. The check looks without opening.
+TEST(OutputPathCheck, AnythingButARegularFileIsRefusedBeforeTheSave) {
+    TempFolder dir;
+    struct Case {
+        std::string path;
+        std::function<bool(const std::string&)> make;
+        const char* kind;
+    };
+    const auto fifo = [](const std::string& p) { return ::mkfifo(p.c_str(), 0600) == 0; };
+    const Case cases[] = {
+        {dir / "pipe.wav", fifo, "a named pipe (FIFO)"},
+        {dir / "folder.wav", [](const std::string& p) { return fs::create_directory(p); }, "a folder"},
+        {dir / "sock.wav", MakeSocketFile, "a socket"},
+        {"/dev/null", [](const std::string&) { return true; }, "a character device"},
+        {dir / "link-to-pipe.wav",
+         [&](const std::string& p) {
+             fs::create_symlink(dir / "pipe.wav", p);
+             return true;
+         },
+         "a named pipe (FIFO)"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.path);
+        ASSERT_TRUE(c.make(c.path));
+        RecordingHost host;
+        host.Answer = true;  // an overwrite question would be answered Yes
+        EXPECT_FALSE(CheckOutputPath(c.path, dir / "song.wav", host));
+        ASSERT_EQ(host.Asked.size(), 1u);
+        EXPECT_EQ(host.Asked[0].Caption, "Not a regular file");
+        EXPECT_EQ(host.Asked[0].Text,
+                  "Cannot save to \"" + c.path + "\": it is " + c.kind + ", not a regular file.");
+        EXPECT_FALSE(host.Asked[0].YesNo);
+    }
+
+    RecordingHost host;
+    std::ofstream(dir / "plain.wav") << "old";
+    EXPECT_TRUE(CheckOutputPath(dir / "plain.wav", dir / "song.wav", host));
+    ASSERT_EQ(host.Asked.size(), 1u);
+    EXPECT_EQ(host.Asked[0].Caption, "Confirmation");
 }
 
 }  // namespace

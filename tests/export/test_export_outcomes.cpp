@@ -1,0 +1,182 @@
+// How a save ends when the world changes under it: the output file removed or replaced, the
+// source cut short, and which folder is remembered afterwards.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <string>
+
+#include "export/early_end_check.h"
+#include "tests/export/export_rig.h"
+#include "tests/fixtures/fixture_paths.h"
+
+namespace murmex {
+namespace {
+
+using namespace murmex::testing;
+namespace fs = std::filesystem;
+
+bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
+void ExpectConsistentWav(const fs::path& path) {
+    const auto file = ReadFile(path);
+    ASSERT_GE(file.size(), 44u) << path;
+    EXPECT_EQ(GetLe32(file, 4), file.size() - 8) << path;
+    EXPECT_EQ(GetLe32(file, 40), file.size() - 44) << path;
+}
+
+TEST(ExportOutcome, OutputRemovedOrReplacedDuringTheSaveIsAFailureInEveryFormat) {
+    enum class Change { RemoveFolder, ReplaceFile };
+    for (const std::string format : {"wav", "mp3", "ogg", "wma"}) {
+        for (const Change change : {Change::RemoveFolder, Change::ReplaceFile}) {
+            SCOPED_TRACE(format + (change == Change::RemoveFolder ? ": folder removed" : ": file replaced"));
+            TempFolder dir;
+            WriteWav(dir.path() / "source.wav", NoisyTone(44100, 2), 44100, 2);
+            fs::create_directory(dir.path() / "out");
+            const fs::path output = dir.path() / "out" / ("clean." + format);
+            ExportRig rig;
+            rig.Load(dir.path() / "source.wav");
+            rig.Settings.SelectFormat(format);
+            rig.Host.OnProgress = [&] {
+                if (change == Change::RemoveFolder) {
+                    fs::remove_all(dir.path() / "out");
+                } else {
+                    fs::rename(output, dir.path() / "moved");
+                    std::ofstream(output) << "replacement";
+                }
+            };
+            ASSERT_TRUE(rig.Save(output.string()));
+            ASSERT_EQ(rig.Host.Errors.size(), 1u);
+            EXPECT_TRUE(Contains(rig.Host.Errors[0], output.string() + ": the file is gone or was replaced"))
+                << rig.Host.Errors[0];
+            EXPECT_EQ(rig.Driver.Outcome(), ExportOutcome::Failed);
+            EXPECT_FALSE(rig.Driver.IncompleteFileLeft());
+            EXPECT_TRUE(rig.Driver.LastSaveFolder().empty());
+            if (change == Change::ReplaceFile) {
+                // Nothing of the save, not even the MP3 tag, lands in the file now at the path.
+                EXPECT_EQ(ReadFile(output).size(), std::string("replacement").size());
+            } else {
+                EXPECT_FALSE(fs::exists(output));
+            }
+        }
+    }
+}
+
+// The source is the test's own copy, cut after it was loaded.
+TEST(ExportOutcome, ASourceCutShortKeepsTheValidFileAndSaysHowMuchWasSaved) {
+    struct Case {
+        const char* name;
+        size_t seconds;
+        uint32_t rate;
+        size_t keptSeconds;
+        bool whileSaving;  // else before the writer starts
+        const char* said;
+    };
+    const Case cases[] = {
+        // The decoder holds the first seconds in memory from the load on: cut well after them.
+        {"before the save", 30, 22050, 10, false, "the source ended early: 10.0 of 30.0 s saved"},
+        {"while saving", 60, 22050, 5, true, " of 60.0 s saved"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempFolder dir;
+        const fs::path source = dir.path() / "source.wav";
+        WriteWav(source, NoisyTone(c.seconds * c.rate, 1), c.rate, 1);
+        ExportRig rig;
+        rig.Load(source);
+        const auto cut = [&] { fs::resize_file(source, 44 + c.keptSeconds * c.rate * 2); };
+        (c.whileSaving ? rig.Host.OnProgress : rig.Host.OnEnter) = cut;
+        ASSERT_TRUE(rig.Save(dir / "clean.wav"));
+        EXPECT_EQ(rig.Driver.Outcome(), ExportOutcome::SourceEndedEarly);
+        ASSERT_EQ(rig.Host.Errors.size(), 1u);
+        EXPECT_TRUE(Contains(rig.Host.Errors[0], dir / "clean.wav: the source ended early: ")) << rig.Host.Errors[0];
+        EXPECT_TRUE(Contains(rig.Host.Errors[0], c.said)) << rig.Host.Errors[0];
+        EXPECT_TRUE(Contains(rig.Host.Errors[0], source.string())) << rig.Host.Errors[0];
+        EXPECT_LT(rig.Driver.DecodedTotal(), static_cast<int64_t>(c.seconds * c.rate * 2));
+        ExpectConsistentWav(dir.path() / "clean.wav");
+        EXPECT_EQ(fs::file_size(dir.path() / "clean.wav"), 44u + 2048u + static_cast<uint64_t>(rig.Driver.DecodedTotal()));
+        EXPECT_FALSE(rig.Driver.IncompleteFileLeft());
+    }
+}
+
+// Lengths of compressed sources are estimates: a complete save of each must not be taken for an
+// early end.
+TEST(ExportOutcome, CompleteSavesOfEveryInputFormatAreNoEarlyEnd) {
+    for (const char* fixture : {"stereo_44100.wav", "s24_stereo_44100.wav", "stereo_44100.flac",
+                                "tagged_22050_64k.mp3", "short_title.mp3", "comments_44100.ogg", "tagged_44100.wma"}) {
+        SCOPED_TRACE(fixture);
+        TempFolder dir;
+        ExportRig rig;
+        rig.Load(FixturePath(fixture));
+        ASSERT_TRUE(rig.Save(dir / "clean.wav"));
+        EXPECT_TRUE(rig.Host.Errors.empty()) << rig.Host.Errors[0];
+        EXPECT_EQ(rig.Driver.Outcome(), ExportOutcome::Saved);
+    }
+}
+
+TEST(EarlyEndCheck, CountedLengthsAllowNoShortfallEstimatesASecondOrFivePercent) {
+    struct Case {
+        const char* extension;
+        int64_t lengthBytes;
+        int64_t allowed;
+    };
+    constexpr int64_t second = 44100 * 2 * 2;
+    const Case cases[] = {
+        {".WAV", 10 * second, 0},           {".FLAC", 10 * second, 0},
+        {".FLC", 10 * second, 0},           {".MP3", 10 * second, second},
+        {".OGG", 100 * second, 5 * second}, {".WMA", 100 * second, 5 * second},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.extension);
+        SourceInfo source;
+        source.Extension = c.extension;
+        source.SampleRate = 44100;
+        source.Channels = 2;
+        source.BitsPerSample = 16;
+        source.LengthBytes = c.lengthBytes;
+        const EarlyEndCheck check(source);
+        EXPECT_EQ(check.AllowedShortfall(), c.allowed);
+        EXPECT_FALSE(check.EndedEarly(c.lengthBytes - c.allowed));
+        EXPECT_TRUE(check.EndedEarly(c.lengthBytes - c.allowed - 1));
+        EXPECT_FALSE(check.EndedEarly(c.lengthBytes + second));  // a longer source is no loss
+    }
+    SourceInfo unknown;
+    unknown.Extension = ".WAV";
+    unknown.LengthBytes = -1;
+    EXPECT_FALSE(EarlyEndCheck(unknown).EndedEarly(0));
+}
+
+// The save dialog opens in the folder of the last save that left a valid file.
+TEST(ExportOutcome, OnlyASaveThatLeftAValidFileIsRemembered) {
+    TempFolder dir;
+    WriteWav(dir.path() / "source.wav", NoisyTone(44100, 1), 44100, 1);
+    for (const char* sub : {"good", "gone", "cancelled"}) fs::create_directory(dir.path() / sub);
+    ExportRig rig;
+    rig.Load(dir.path() / "source.wav");
+    struct Step {
+        const char* name;
+        std::string output;
+        std::function<void()> onEnter, onProgress;
+        std::string remembered;
+    };
+    const std::string good = dir / "good", cancelled = dir / "cancelled";
+    const Step steps[] = {
+        {"saved", good + "/a.wav", nullptr, nullptr, good},
+        {"refused by a check", dir / "nowhere/b.wav", nullptr, nullptr, good},
+        {"writer failed", "/proc/murmex-cannot-create.wav", nullptr, nullptr, good},
+        {"file gone", dir / "gone/c.wav", nullptr, [&] { fs::remove_all(dir.path() / "gone"); }, good},
+        {"cancelled", cancelled + "/d.wav", [&] { rig.Driver.Cancel(); }, nullptr, cancelled},
+    };
+    for (const Step& step : steps) {
+        SCOPED_TRACE(step.name);
+        rig.Host.OnEnter = step.onEnter;
+        rig.Host.OnProgress = step.onProgress;
+        rig.Host.Progress.clear();
+        rig.Save(step.output);
+        EXPECT_EQ(rig.Driver.LastSaveFolder(), step.remembered);
+    }
+}
+
+}  // namespace
+}  // namespace murmex
