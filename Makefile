@@ -3,7 +3,7 @@ BUILD ?= build
 JOBS ?= 2
 CMAKE_FLAGS ?=
 
-.PHONY: deps configure build test sanitize tsan asan bench soak run demo install clean
+.PHONY: deps configure build test sanitize tsan asan clang bench soak run demo install clean
 
 deps:
 	scripts/install-deps
@@ -18,7 +18,8 @@ test: build
 	cd $(BUILD) && ctest --output-on-failure -j$(JOBS)
 
 # The threaded layers under ThreadSanitizer and the file parsers under AddressSanitizer, each in
-# a build folder of its own. Qt is not instrumented, so the window layers stay out of these runs.
+# a build folder of its own (AddressSanitizer together with UndefinedBehaviorSanitizer). Qt is not
+# instrumented, so the window layers stay out of these runs.
 SANITIZE_LAYERS := engine;tags;pipeline;encoders;source;export;cli
 tsan: deps
 	cmake -S . -B build-tsan -DMURMEX_SANITIZE=thread -DMURMEX_LAYERS="$(SANITIZE_LAYERS)"
@@ -26,11 +27,18 @@ tsan: deps
 	cd build-tsan && TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" ctest --output-on-failure -j$(JOBS)
 
 asan: deps
-	cmake -S . -B build-asan -DMURMEX_SANITIZE=address -DMURMEX_LAYERS="$(SANITIZE_LAYERS)"
+	cmake -S . -B build-asan -DMURMEX_SANITIZE=address,undefined -DMURMEX_LAYERS="$(SANITIZE_LAYERS)"
 	cmake --build build-asan -j$(JOBS)
 	cd build-asan && ctest --output-on-failure -j$(JOBS)
 
 sanitize: tsan asan
+
+# The whole program and its tests built and run with Clang as well: the code must build with both
+# compilers without a warning.
+clang: deps
+	CC=clang CXX=clang++ cmake -S . -B build-clang
+	cmake --build build-clang -j$(JOBS)
+	cd build-clang && ctest --output-on-failure -j$(JOBS)
 
 bench: build
 	scripts/run-benchmarks $(BUILD)
