@@ -1,0 +1,189 @@
+// Faults on the output side of a save, through the real murmex-cli, in every output format: a full
+// disk, a read-only folder, the folder removed or the source cut short while the save runs, and a
+// FIFO in the output's place. Each time the user is told (status 1, the file named), nothing
+// incomplete is reported as saved, and the source is left as it was.
+#include <gtest/gtest.h>
+#include <sched.h>
+#include <string.h>
+#include <sys/mount.h>
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <functional>
+#include <ostream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "tests/export/wav_test_files.h"
+#include "tests/hostile/cli_under_limits.h"
+#include "tests/hostile/hostile_files.h"
+
+namespace murmex {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace murmex::testing;
+using namespace std::chrono_literals;
+
+enum class Fault { DiskFull, ReadOnlyFolder, FolderRemovedMidSave, SourceCutMidSave, FifoInOutputsPlace };
+
+struct FaultCase {
+    Fault Kind;
+    std::string Format;
+};
+
+std::string FaultName(Fault fault) {
+    switch (fault) {
+        case Fault::DiskFull: return "DiskFull";
+        case Fault::ReadOnlyFolder: return "ReadOnlyFolder";
+        case Fault::FolderRemovedMidSave: return "FolderRemovedMidSave";
+        case Fault::SourceCutMidSave: return "SourceCutMidSave";
+        case Fault::FifoInOutputsPlace: return "FifoInOutputsPlace";
+    }
+    return "Unknown";
+}
+
+void PrintTo(const FaultCase& c, std::ostream* os) { *os << FaultName(c.Kind) << " " << c.Format; }
+
+// A small tmpfs mounted for one test, in the test's private mount namespace.
+class TmpfsMount {
+public:
+    TmpfsMount(const fs::path& at, bool readOnly) : at_(at) {
+        fs::create_directory(at);
+        if (::mount("tmpfs", at.c_str(), "tmpfs", readOnly ? MS_RDONLY : 0, "size=64k") != 0) {
+            refusal_ = std::string("mounting a tmpfs was refused: ") + ::strerror(errno);
+        }
+    }
+    ~TmpfsMount() {
+        if (refusal_.empty()) ::umount2(at_.c_str(), MNT_DETACH);
+    }
+    TmpfsMount(const TmpfsMount&) = delete;
+    TmpfsMount& operator=(const TmpfsMount&) = delete;
+    const std::string& Refusal() const { return refusal_; }
+
+private:
+    fs::path at_;
+    std::string refusal_;
+};
+
+class OutputFaults : public ::testing::TestWithParam<FaultCase> {
+protected:
+    // Mounts made by the tests stay in a namespace of their own and vanish with the process.
+    static void SetUpTestSuite() {
+        if (::unshare(CLONE_NEWNS) != 0 || ::mount("none", "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0) {
+            namespaceRefusal_ = std::string("no private mount namespace: ") + ::strerror(errno);
+        }
+    }
+
+    // Long enough that a fault lands while the save runs, in every format.
+    fs::path MakeSource(double seconds) {
+        const fs::path path = dir_ / "source.wav";
+        WriteWav(path, NoisyTone(static_cast<size_t>(44100 * seconds), 2), 44100, 2);
+        original_ = ReadBytes(path);
+        return path;
+    }
+
+    // Runs the save, and once its output exists, stops it, injects the fault and lets it go on.
+    ChildOutcome SaveWithFaultMidway(const std::vector<std::string>& args, const fs::path& output,
+                                     const std::function<void()>& inject) {
+        ChildRun child(MURMEX_CLI_PATH, args, CliLimits(60s));
+        const auto deadline = std::chrono::steady_clock::now() + 30s;
+        while (!fs::exists(output) && !child.Ended() && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(100us);
+        child.Pause();
+        if (child.Ended()) {
+            ADD_FAILURE() << "the save ended before the fault could be injected";
+        } else {
+            inject();
+            child.Resume();
+        }
+        return child.Wait();
+    }
+
+    static std::string namespaceRefusal_;
+    ScratchFolder dir_;
+    Bytes original_;
+};
+
+std::string OutputFaults::namespaceRefusal_;
+
+TEST_P(OutputFaults, TellsTheUserAndLeavesTheSourceAlone) {
+    const FaultCase& c = GetParam();
+    const std::string outputName = "out." + c.Format;
+    fs::path source;
+    fs::path output;
+    Bytes expectedSource;
+    ChildOutcome outcome;
+
+    switch (c.Kind) {
+        case Fault::DiskFull:
+        case Fault::ReadOnlyFolder: {
+            if (!namespaceRefusal_.empty()) GTEST_SKIP() << namespaceRefusal_;
+            TmpfsMount mount(dir_ / "mounted", c.Kind == Fault::ReadOnlyFolder);
+            if (!mount.Refusal().empty()) GTEST_SKIP() << mount.Refusal();
+            source = MakeSource(10.0);
+            output = dir_ / "mounted" / outputName;
+            outcome = ChildRun(MURMEX_CLI_PATH, {"-o", output.string(), source.string()}, CliLimits(30s)).Wait();
+            if (c.Kind == Fault::ReadOnlyFolder) {
+                EXPECT_FALSE(fs::exists(output)) << "a file appeared in a read-only folder";
+            } else if (fs::exists(output)) {
+                EXPECT_TRUE(Contains(outcome.Err, "incomplete")) << "a part file left without saying so: " << outcome.Err;
+            }
+            break;
+        }
+        case Fault::FolderRemovedMidSave:
+            source = MakeSource(120.0);
+            fs::create_directory(dir_ / "going");
+            output = dir_ / "going" / outputName;
+            outcome = SaveWithFaultMidway({"-o", output.string(), source.string()}, output,
+                                          [&] { fs::remove_all(dir_ / "going"); });
+            break;
+        case Fault::SourceCutMidSave: {
+            source = MakeSource(120.0);
+            output = dir_ / outputName;
+            const size_t keep = original_.size() / 10;
+            outcome = SaveWithFaultMidway({"-o", output.string(), source.string()}, output,
+                                          [&] { fs::resize_file(source, keep); });
+            expectedSource = Truncated(original_, keep);
+            EXPECT_TRUE(Contains(outcome.Err, "the source ended early")) << outcome.Err;
+            EXPECT_TRUE(fs::exists(output)) << "the part that was saved is lost";
+            if (c.Format == "wav") {
+                const std::optional<WavFacts> facts = ReadWavFacts(output);
+                ASSERT_TRUE(facts.has_value());
+                EXPECT_TRUE(facts->SizesMatchFile) << "the shorter file is not a valid one";
+            }
+            break;
+        }
+        case Fault::FifoInOutputsPlace:
+            source = MakeSource(2.0);
+            output = dir_ / outputName;
+            ASSERT_EQ(::mkfifo(output.c_str(), 0644), 0);
+            outcome = ChildRun(MURMEX_CLI_PATH, {"--force", "-o", output.string(), source.string()}, CliLimits(15s)).Wait();
+            EXPECT_TRUE(fs::is_fifo(output)) << "the FIFO was replaced";
+            break;
+    }
+
+    ExpectOrderlyEnd(outcome);
+    EXPECT_EQ(outcome.ExitCode, 1) << outcome.Describe();
+    EXPECT_TRUE(Contains(outcome.Err, outputName)) << "the message does not name the file: " << outcome.Err;
+    EXPECT_FALSE(Contains(outcome.Err, " -> ")) << "reported as saved: " << outcome.Err;
+    EXPECT_TRUE(ReadBytes(source) == (expectedSource.empty() ? original_ : expectedSource)) << "the source was changed";
+}
+
+std::vector<FaultCase> FaultCases() {
+    std::vector<FaultCase> cases;
+    for (Fault fault : {Fault::DiskFull, Fault::ReadOnlyFolder, Fault::FolderRemovedMidSave, Fault::SourceCutMidSave,
+                        Fault::FifoInOutputsPlace}) {
+        for (const char* format : {"wav", "mp3", "ogg", "wma"}) cases.push_back({fault, format});
+    }
+    return cases;
+}
+
+INSTANTIATE_TEST_SUITE_P(Cli, OutputFaults, ::testing::ValuesIn(FaultCases()),
+                         [](const ::testing::TestParamInfo<FaultCase>& info) {
+                             return FaultName(info.param.Kind) + "_" + info.param.Format;
+                         });
+
+}  // namespace
+}  // namespace murmex
