@@ -42,7 +42,7 @@ void TWaveIn::StartImpl() {
     OpenFile();
     if (!FValid) throw EAuException("Unsupported .wav format.");
     FStream->Seek(FFormat.DataStart, TSeekOrigin::soBeginning);
-    DataLeft = FFormat.DataSize;
+    DataLeft = WholeBlockBytes();
     FReadPosition = 0;
     FStreamSize = FTotalSamples * FChannels * (FBitsPerSample / 8);
     if (FFormat.Type == TWavType::wtDVIADPCM) {
@@ -83,14 +83,14 @@ void TWaveIn::ReadImpl(const uint8_t*& buffer, std::size_t& bytes) {
             DataLeft -= static_cast<int64_t>(got);
             buffer = Raw.data();
         }
-        if (got > 0 || !Loop || FFormat.DataSize == 0) {
+        if (got > 0 || !Loop || WholeBlockBytes() == 0) {
             bytes = got;
             FReadPosition += static_cast<int64_t>(got);
             return;
         }
         // Looping: serve the data again from its start.
         FStream->Seek(FFormat.DataStart, TSeekOrigin::soBeginning);
-        DataLeft = FFormat.DataSize;
+        DataLeft = WholeBlockBytes();
         DecodedOffset = DecodedBytes();
     }
     bytes = 0;

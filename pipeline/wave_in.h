@@ -25,6 +25,10 @@ protected:
 private:
     bool DecodeNextAdpcmBlock();
     std::size_t DecodedBytes() const { return Decoded.size() * sizeof(int16_t); }
+    // The data up to its last whole frame (ADPCM: block). The part of a frame that ends a file
+    // cut short is never served: it would shift every frame after it, and the channels with it
+    // when the data loops.
+    int64_t WholeBlockBytes() const { return FFormat.DataSize / FFormat.BlockAlign * FFormat.BlockAlign; }
 
     WavFileFormat FFormat;
     int64_t DataLeft = 0;

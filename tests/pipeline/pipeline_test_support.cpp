@@ -76,7 +76,7 @@ void PatternInput::ReadImpl(const uint8_t*& buffer, std::size_t& bytes) {
 std::size_t MemoryStream::Read(void* buffer, std::size_t count) {
     const auto available = static_cast<int64_t>(Bytes.size()) - Pos;
     const auto n = static_cast<std::size_t>(std::clamp<int64_t>(available, 0, static_cast<int64_t>(count)));
-    std::memcpy(buffer, Bytes.data() + Pos, n);
+    if (n > 0) std::memcpy(buffer, Bytes.data() + Pos, n);  // an empty vector's data() may be null
     Pos += static_cast<int64_t>(n);
     return n;
 }
@@ -85,7 +85,7 @@ void MemoryStream::Write(const void* buffer, std::size_t count) {
     const int64_t end = Pos + static_cast<int64_t>(count);
     if (WriteLimit >= 0 && end > WriteLimit) throw EAuException("No space left on device");
     if (end > static_cast<int64_t>(Bytes.size())) Bytes.resize(static_cast<std::size_t>(end));
-    std::memcpy(Bytes.data() + Pos, buffer, count);
+    if (count > 0) std::memcpy(Bytes.data() + Pos, buffer, count);
     Pos = end;
 }
 

@@ -80,6 +80,42 @@ TEST_F(WaveInTest, DataSizeLargerThanTheFileIsCutToTheFile) {
     EXPECT_EQ(ReadAll(), samples);
 }
 
+// A file cut inside its last frame: the partial frame is not served, so frames (and, when
+// looping, channels) stay aligned. The six-channel case is a cut extensible file.
+TEST_F(WaveInTest, FileCutInsideAFrameServesWholeFramesOnlyAndLoopsAligned) {
+    struct Case {
+        uint16_t tag, channels, bits;
+        std::size_t dataBytes, servedBytes;
+    };
+    const Case cases[] = {{1, 2, 16, 10, 8}, {1, 1, 24, 7, 6}, {1, 2, 8, 3, 2}, {1, 1, 16, 1, 0},
+                          {0xFFFE, 6, 16, 14, 12}};
+    for (const Case& c : cases) {
+        const auto align = static_cast<uint16_t>(c.channels * c.bits / 8);
+        std::vector<uint8_t> fmt = Fmt(c.tag, c.channels, 48000, align, c.bits);
+        if (c.tag == 0xFFFE) {
+            const std::vector<uint8_t> extension = {22, 0, 16, 0, 0x3F, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0x10, 0,
+                                                    0x80, 0, 0, 0xAA, 0, 0x38, 0x9B, 0x71};
+            fmt.insert(fmt.end(), extension.begin(), extension.end());
+        }
+        std::vector<uint8_t> samples(c.dataBytes);
+        for (std::size_t i = 0; i < samples.size(); ++i) samples[i] = static_cast<uint8_t>(i + 1);
+        Open(Riff({Chunk("fmt ", fmt, static_cast<uint32_t>(fmt.size())),
+                   Chunk("data", samples, static_cast<uint32_t>(0x8CA00))}));
+        ASSERT_TRUE(Reader.Valid()) << c.channels << " channels";
+        const std::vector<uint8_t> whole(samples.begin(), samples.begin() + static_cast<std::ptrdiff_t>(c.servedBytes));
+        EXPECT_EQ(ReadAll(), whole) << c.channels << " channels";
+
+        Reader.Loop = true;
+        Reader.StartInput();
+        std::vector<uint8_t> looped(3 * c.servedBytes);
+        bool ended = false;
+        EXPECT_EQ(Reader.FillBlock(looped.data(), looped.size(), ended), looped.size());
+        for (std::size_t i = 0; i < looped.size(); ++i) EXPECT_EQ(looped[i], whole[i % whole.size()]) << i;
+        Reader.FinishInput();
+        Reader.Loop = false;
+    }
+}
+
 TEST_F(WaveInTest, DamagedHeadersAreInvalidNeverOutOfBounds) {
     const auto good = Riff({Chunk("fmt ", Fmt(1, 2, 44100, 4, 16), 16), Chunk("data", std::vector<uint8_t>(16), 16)});
     // Every truncation of a good file.
