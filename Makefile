@@ -3,7 +3,7 @@ BUILD ?= build
 JOBS ?= 2
 CMAKE_FLAGS ?=
 
-.PHONY: deps configure build test sanitize tsan asan clang bench soak run demo install clean
+.PHONY: deps configure build test sanitize tsan asan clang fuzz bench soak run demo install clean
 
 deps:
 	scripts/install-deps
@@ -39,6 +39,14 @@ clang: deps
 	CC=clang CXX=clang++ cmake -S . -B build-clang
 	cmake --build build-clang -j$(JOBS)
 	cd build-clang && ctest --output-on-failure -j$(JOBS)
+
+# libFuzzer targets on the file parsers and the load path (Clang, AddressSanitizer and
+# UndefinedBehaviorSanitizer), each run FUZZ_SECONDS, JOBS at a time; see tests/fuzz/run-fuzzers.
+FUZZ_SECONDS ?= 60
+fuzz: deps
+	CC=clang CXX=clang++ cmake -S . -B build-fuzz -DMURMEX_FUZZ=ON -DMURMEX_LAYERS="engine;tags;pipeline;encoders;source"
+	cmake --build build-fuzz -j$(JOBS) --target fuzzers
+	tests/fuzz/run-fuzzers build-fuzz $(FUZZ_SECONDS) $(JOBS)
 
 bench: build
 	scripts/run-benchmarks $(BUILD)
