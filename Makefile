@@ -55,6 +55,7 @@ bench: build
 # Long, so not part of `make test`.
 soak: configure
 	cmake --build $(BUILD) -j$(JOBS) --target soak_run
+	$(BUILD)/tests/fixtures/make_fixtures $(BUILD)/fixtures
 	SDL_AUDIODRIVER=dummy $(BUILD)/tests/soak/soak_run
 
 run: build
