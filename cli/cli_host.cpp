@@ -46,7 +46,8 @@ void CliHost::ShowExportProgress(int perMille) {
 
 void CliHost::ReportExportError(const std::string& text) {
     EndProgressLine();
-    std::fprintf(err_, "murmex-cli: %s: %s\n", label_.c_str(), text.c_str());
+    // The text names the file itself.
+    std::fprintf(err_, "murmex-cli: %s\n", text.c_str());
     failed_ = true;
 }
 

@@ -13,8 +13,9 @@ class CliHost : public ExportHost {
 public:
     CliHost(bool force, bool progressBar, std::FILE* err = stderr);
 
-    // Starts a new file: clears the outcome of the previous one.
-    void BeginFile(const std::string& outputLabel);
+    // Starts a new file, named in the messages by `outputPath` (the file actually written):
+    // clears the outcome of the previous one.
+    void BeginFile(const std::string& outputPath);
 
     bool Ask(const ExportQuestion& question) override;
     void EnterExportState() override;

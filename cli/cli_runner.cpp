@@ -6,6 +6,7 @@
 #include <filesystem>
 
 #include "cli/interrupt.h"
+#include "export/output_path_check.h"
 #include "pipeline/main_thread_queue.h"
 
 namespace murmex {
@@ -93,9 +94,10 @@ std::string CliRunner::OutputNameFor(const std::string& input) {
 
 CliRunner::Outcome CliRunner::SaveInput(const std::string& input) {
     ApplyOutputChoice();
-    const std::string chosen = OutputNameFor(input);
-    host_.BeginFile(chosen);
-    if (!driver_.SaveAs(chosen, loader_.Info(), loader_.DecodeStream())) return Outcome::Failed;
+    // The messages name the file written, whose extension is the format's.
+    const std::string output = OutputPathFor(OutputNameFor(input), settings_.FormatExtension());
+    host_.BeginFile(output);
+    if (!driver_.SaveAs(output, loader_.Info(), loader_.DecodeStream())) return Outcome::Failed;
 
     auto& queue = MainThreadQueue::Instance();
     bool cancelSent = false;
@@ -107,21 +109,35 @@ CliRunner::Outcome CliRunner::SaveInput(const std::string& input) {
             cancelSent = true;
         }
     }
-    const std::string& written = driver_.OutputFileName();
-    if (host_.Failed()) {
-        std::error_code ec;
-        if (fs::exists(written, ec)) Error(written, "the file is incomplete");
-        return Outcome::Failed;
+    switch (driver_.Outcome()) {
+        case ExportOutcome::Saved:
+            if (!options_.Quiet) std::fprintf(err_, "%s -> %s\n", input.c_str(), output.c_str());
+            ReportResampling(output);
+            return Outcome::Done;
+        case ExportOutcome::Cancelled: {
+            const double seconds = BASS_ChannelBytes2Seconds(loader_.DecodeStream(),
+                                                             static_cast<uint64_t>(driver_.DecodedTotal()));
+            std::fprintf(err_, "murmex-cli: cancelled: %s is a valid file holding the first %.1f s of %s\n",
+                         output.c_str(), seconds, input.c_str());
+            return Outcome::Cancelled;
+        }
+        case ExportOutcome::Failed:
+            if (driver_.IncompleteFileLeft()) Error(output, "the file is incomplete");
+            return Outcome::Failed;
+        case ExportOutcome::SourceEndedEarly:  // said by the driver; the shorter file is valid
+        case ExportOutcome::None:
+        case ExportOutcome::Running:
+            break;
     }
-    if (cancelSent) {
-        const double seconds =
-            BASS_ChannelBytes2Seconds(loader_.DecodeStream(), static_cast<uint64_t>(driver_.DecodedTotal()));
-        std::fprintf(err_, "murmex-cli: cancelled: %s is a valid file holding the first %.1f s of %s\n",
-                     written.c_str(), seconds, input.c_str());
-        return Outcome::Cancelled;
-    }
-    if (!options_.Quiet) std::fprintf(err_, "%s -> %s\n", input.c_str(), written.c_str());
-    return Outcome::Done;
+    return Outcome::Failed;
+}
+
+// Said even with --quiet: the file does not have the source's rate.
+void CliRunner::ReportResampling(const std::string& output) {
+    const unsigned rate = driver_.ResampledTo();
+    if (rate == 0) return;
+    std::fprintf(err_, "murmex-cli: %s: resampled from %lld Hz to %u Hz, a rate the format can hold\n",
+                 output.c_str(), static_cast<long long>(loader_.Info().SampleRate), rate);
 }
 
 void CliRunner::Error(const std::string& subject, const std::string& text) {

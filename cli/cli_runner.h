@@ -33,6 +33,7 @@ private:
     void ApplyOutputChoice();
     std::string OutputNameFor(const std::string& input);
     Outcome SaveInput(const std::string& input);
+    void ReportResampling(const std::string& output);
     void Error(const std::string& subject, const std::string& text);
 
     const CliOptions& options_;

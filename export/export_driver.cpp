@@ -37,6 +37,7 @@ bool ExportDriver::SaveAs(const std::string& chosenName, const SourceInfo& sourc
     outputOpenedKnown_ = false;
     stoppedByCancel_ = false;
     earlyEnd_.emplace(source);
+    sourceSampleRate_ = source.SampleRate;
 
     exportCancelled_ = false;
     exporting_ = true;
@@ -150,6 +151,12 @@ ExportOutcome ExportDriver::FinishSave(TAuOutput& writer) {
         return ExportOutcome::SourceEndedEarly;
     }
     return ExportOutcome::Saved;
+}
+
+unsigned ExportDriver::ResampledTo() const {
+    if (chosenWriter_ == nullptr) return 0;
+    const unsigned written = parts_.Writers.WrittenSampleRate(*chosenWriter_);
+    return written != 0 && static_cast<int64_t>(written) != sourceSampleRate_ ? written : 0;
 }
 
 bool ExportDriver::OutputStillInPlace() const {

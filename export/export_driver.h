@@ -61,6 +61,9 @@ public:
     // The folder of the last save that left a valid file; empty before the first.
     const std::string& LastSaveFolder() const { return lastSaveFolder_; }
     ExportOutcome Outcome() const { return outcome_; }
+    // The sample rate the last file was written at when the writer resampled the source to
+    // fit its format; 0 when it kept the source's rate.
+    unsigned ResampledTo() const;
     // After a failed save: the path holds a file this save began and did not finish.
     bool IncompleteFileLeft() const;
     // The writer of the current (or last) export; nullptr before the first.
@@ -93,6 +96,7 @@ private:
     std::string lastSaveFolder_;
     ExportOutcome outcome_ = ExportOutcome::None;
     std::optional<EarlyEndCheck> earlyEnd_;
+    int64_t sourceSampleRate_ = 0;
     // What stood at the output path before the save, and the file the writer opened (recorded
     // on the worker at the first refill, read on the main thread once the writer is idle).
     FileState outputBefore_;

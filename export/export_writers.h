@@ -26,6 +26,10 @@ public:
 
     std::array<TAuOutput*, 4> All() { return {&WaveOut1, &MP3Out1, &VorbisOut1, &WMAOut1}; }
 
+    // The sample rate `writer` wrote its last file at, for a writer that may resample (WMA
+    // takes its format's rate); 0 for one that writes the input's own rate.
+    unsigned WrittenSampleRate(const TAuOutput& writer) const;
+
     // Declared before the writers: they pull from it until they are destroyed.
     TMemoryIn Mem2;
     TWaveOut WaveOut1;

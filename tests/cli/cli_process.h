@@ -20,9 +20,15 @@ struct CliResult {
     std::string Err;
 };
 
+// Where and how the program is started.
+struct CliLaunch {
+    std::string Folder;      // working folder; empty: the test's own
+    std::string ShellSetup;  // shell commands run before the program (limits, traps); empty: none
+};
+
 class CliProcess {
 public:
-    explicit CliProcess(const std::vector<std::string>& args) {
+    explicit CliProcess(const std::vector<std::string>& args, const CliLaunch& launch = {}) {
         int out[2], err[2];
         if (::pipe(out) != 0 || ::pipe(err) != 0) return;
         posix_spawn_file_actions_t actions;
@@ -31,12 +37,16 @@ public:
         posix_spawn_file_actions_adddup2(&actions, err[1], STDERR_FILENO);
         posix_spawn_file_actions_addclose(&actions, out[0]);
         posix_spawn_file_actions_addclose(&actions, err[0]);
-        std::vector<std::string> all{MURMEX_CLI_PATH};
+        if (!launch.Folder.empty()) posix_spawn_file_actions_addchdir_np(&actions, launch.Folder.c_str());
+        // With a setup, a shell runs it and then replaces itself by the program ("$0").
+        std::vector<std::string> all;
+        if (!launch.ShellSetup.empty()) all = {"/bin/sh", "-c", launch.ShellSetup + "; exec \"$0\" \"$@\""};
+        all.push_back(MURMEX_CLI_PATH);
         all.insert(all.end(), args.begin(), args.end());
         std::vector<char*> argv;
         for (auto& a : all) argv.push_back(a.data());
         argv.push_back(nullptr);
-        if (posix_spawn(&pid_, MURMEX_CLI_PATH, &actions, nullptr, argv.data(), environ) != 0) pid_ = -1;
+        if (posix_spawn(&pid_, all[0].c_str(), &actions, nullptr, argv.data(), environ) != 0) pid_ = -1;
         posix_spawn_file_actions_destroy(&actions);
         ::close(out[1]);
         ::close(err[1]);
@@ -70,6 +80,8 @@ private:
     int errFd_ = -1;
 };
 
-inline CliResult RunCli(const std::vector<std::string>& args) { return CliProcess(args).Wait(); }
+inline CliResult RunCli(const std::vector<std::string>& args, const CliLaunch& launch = {}) {
+    return CliProcess(args, launch).Wait();
+}
 
 }  // namespace murmex::testing

@@ -65,14 +65,6 @@ std::vector<uint8_t> ContractByHand(const std::vector<int16_t>& pcm, int channel
     return expected;
 }
 
-// The header sizes must describe exactly what the file holds.
-void ExpectConsistentWav(const std::vector<uint8_t>& file) {
-    ASSERT_GE(file.size(), 44u);
-    EXPECT_EQ(std::memcmp(file.data(), "RIFF", 4), 0);
-    EXPECT_EQ(GetLe32(file, 4), file.size() - 8);
-    EXPECT_EQ(GetLe32(file, 40), file.size() - 44);
-}
-
 TEST(ExportDriver, MonoWavGetsTwoSilentBlocksAheadAndMatchesTheBlockContract) {
     TempFolder dir;
     const auto pcm = NoisyTone(50000, 1);  // 100000 bytes

@@ -17,15 +17,6 @@ namespace {
 using namespace murmex::testing;
 namespace fs = std::filesystem;
 
-bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
-
-void ExpectConsistentWav(const fs::path& path) {
-    const auto file = ReadFile(path);
-    ASSERT_GE(file.size(), 44u) << path;
-    EXPECT_EQ(GetLe32(file, 4), file.size() - 8) << path;
-    EXPECT_EQ(GetLe32(file, 40), file.size() - 44) << path;
-}
-
 TEST(ExportOutcome, OutputRemovedOrReplacedDuringTheSaveIsAFailureInEveryFormat) {
     enum class Change { RemoveFolder, ReplaceFile };
     for (const std::string format : {"wav", "mp3", "ogg", "wma"}) {

@@ -1,5 +1,5 @@
 #pragma once
-// Small WAV files made at test time, and helpers to read back what was written.
+// Small WAV files made at test time, and helpers to read back what was written and said.
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -59,6 +59,25 @@ inline std::vector<uint8_t> ReadFile(const std::filesystem::path& path) {
 inline uint32_t GetLe32(const std::vector<uint8_t>& bytes, size_t at) {
     return bytes[at] | bytes[at + 1] << 8 | bytes[at + 2] << 16 | static_cast<uint32_t>(bytes[at + 3]) << 24;
 }
+
+// The header sizes must describe exactly what the file holds; a nonzero `dataBytes` is the
+// data size expected.
+inline void ExpectConsistentWav(const std::vector<uint8_t>& file, uint32_t dataBytes = 0) {
+    ASSERT_GE(file.size(), 44u);
+    EXPECT_EQ(std::string(file.begin(), file.begin() + 4), "RIFF");
+    EXPECT_EQ(GetLe32(file, 4), file.size() - 8);
+    EXPECT_EQ(GetLe32(file, 40), file.size() - 44);
+    if (dataBytes != 0) {
+        EXPECT_EQ(GetLe32(file, 40), dataBytes);
+    }
+}
+
+inline void ExpectConsistentWav(const std::filesystem::path& path, uint32_t dataBytes = 0) {
+    SCOPED_TRACE(path.string());
+    ExpectConsistentWav(ReadFile(path), dataBytes);
+}
+
+inline bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
 // A temporary folder per test, removed afterwards.
 class TempFolder {
