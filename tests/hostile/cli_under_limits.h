@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/export/wav_test_files.h"
 #include "tests/hostile/child_run.h"
 
 namespace murmex::testing {
@@ -19,8 +20,6 @@ inline ChildLimits CliLimits(std::chrono::seconds wallClock) {
     limits.AddressSpaceBytes = 1ull << 30;
     return limits;
 }
-
-inline bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
 // Ended on its own, with status 0 or 1, within the memory allowance.
 inline void ExpectOrderlyEnd(const ChildOutcome& outcome) {
