@@ -1,5 +1,7 @@
 #include "encoders/wma_codec_formats.h"
 
+#include <algorithm>
+#include <climits>
 #include <cstdlib>
 
 namespace murmex {
@@ -106,6 +108,23 @@ std::optional<WmaCodecFormat> FindWmaFormat(const std::vector<WmaCodec>& codecs,
     }
   }
   return chosen;
+}
+
+std::optional<WmaCodecFormat> FindWmaFormatForInput(const std::vector<WmaCodec>& codecs,
+                                                    const WmaFormatRequest& request) {
+  if (auto found = FindWmaFormat(codecs, request)) return found;
+  unsigned lowest = UINT_MAX;
+  for (const WmaCodec& codec : codecs) {
+    for (bool vbrEnabled : {false, true}) {
+      for (const WmaCodecFormat& format : codec.Formats(vbrEnabled)) {
+        lowest = std::min(lowest, format.SampleRate);
+      }
+    }
+  }
+  if (request.SampleRate >= lowest) return std::nullopt;
+  WmaFormatRequest atLowest = request;
+  atLowest.SampleRate = lowest;
+  return FindWmaFormat(codecs, atLowest);
 }
 
 }  // namespace murmex

@@ -58,4 +58,11 @@ struct WmaFormatRequest {
 std::optional<WmaCodecFormat> FindWmaFormat(const std::vector<WmaCodec>& codecs,
                                             const WmaFormatRequest& request);
 
+// The format for an input at any sample rate; the writer resamples the input to the format's
+// rate. The search alone keeps only formats at most the wanted rate away from it, so it finds
+// none for a rate far below every format's (1000 Hz): such an input is matched as if it came at
+// the lowest rate the codecs offer. Whatever the search finds on its own is kept.
+std::optional<WmaCodecFormat> FindWmaFormatForInput(const std::vector<WmaCodec>& codecs,
+                                                    const WmaFormatRequest& request);
+
 }  // namespace murmex

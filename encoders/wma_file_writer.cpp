@@ -93,7 +93,14 @@ int WmaFileWriter::BeginWriting() {
   if (result < 0) return result;
   FConverted.assign(static_cast<std::size_t>(channels), {});
   FConvertedPlanes.assign(static_cast<std::size_t>(channels), nullptr);
+  // Decoders give nothing for the encoder's initial padding (its first frame only primes the
+  // transform's overlap): that much silence goes first so that the first samples given are heard.
+  result = QueueSilence(FCodec->initial_padding);
+  if (result < 0) return result;
 
+  // That priming frame keeps its time before zero (the file's preroll absorbs it): shifted to
+  // zero, it would make the file claim one frame more than it plays.
+  FFormat->avoid_negative_ts = AVFMT_AVOID_NEG_TS_DISABLED;
   result = avformat_write_header(FFormat, nullptr);
   if (result < 0) return result;
   FHeaderWritten = true;
@@ -112,24 +119,38 @@ int WmaFileWriter::WriteSample(const uint8_t* pcm, std::size_t bytes, int64_t sa
   return result < 0 ? result : EncodeFrames(false);
 }
 
-int WmaFileWriter::Convert(const uint8_t* pcm, int frames) {
-  const int capacity = swr_get_out_samples(FResampler, frames);
-  if (capacity < 0) return capacity;
+void WmaFileWriter::ReserveConverted(int samples) {
   for (std::size_t c = 0; c < FConverted.size(); ++c) {
-    if (FConverted[c].size() < static_cast<std::size_t>(capacity)) {
-      FConverted[c].resize(static_cast<std::size_t>(capacity));
+    if (FConverted[c].size() < static_cast<std::size_t>(samples)) {
+      FConverted[c].resize(static_cast<std::size_t>(samples));
     }
     FConvertedPlanes[c] = reinterpret_cast<uint8_t*>(FConverted[c].data());
   }
+}
+
+int WmaFileWriter::QueueConverted(int samples) {
+  if (samples <= 0) return 0;
+  const int written =
+      av_audio_fifo_write(FFifo, reinterpret_cast<void**>(FConvertedPlanes.data()), samples);
+  return written < samples ? AVERROR(ENOMEM) : 0;
+}
+
+int WmaFileWriter::QueueSilence(int samples) {
+  if (samples <= 0) return 0;
+  ReserveConverted(samples);
+  for (std::vector<float>& plane : FConverted) std::fill_n(plane.begin(), samples, 0.0f);
+  return QueueConverted(samples);
+}
+
+int WmaFileWriter::Convert(const uint8_t* pcm, int frames) {
+  const int capacity = swr_get_out_samples(FResampler, frames);
+  if (capacity < 0) return capacity;
+  ReserveConverted(capacity);
   const uint8_t* in[] = {pcm};
   const int converted =
       swr_convert(FResampler, FConvertedPlanes.data(), capacity, pcm == nullptr ? nullptr : in,
                   frames);
-  if (converted < 0) return converted;
-  if (converted == 0) return 0;
-  const int written = av_audio_fifo_write(
-      FFifo, reinterpret_cast<void**>(FConvertedPlanes.data()), converted);
-  return written < converted ? AVERROR(ENOMEM) : 0;
+  return converted < 0 ? converted : QueueConverted(converted);
 }
 
 int WmaFileWriter::EncodeFrames(bool flush) {

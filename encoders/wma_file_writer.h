@@ -51,6 +51,11 @@ public:
 private:
     // Converts to the profile's rate, channels and float planes, then encodes whole frames.
     int Convert(const uint8_t* pcm, int frames);
+    // Makes the conversion buffers hold at least `samples` per channel.
+    void ReserveConverted(int samples);
+    // Moves the first `samples` of the conversion buffers into the frame queue.
+    int QueueConverted(int samples);
+    int QueueSilence(int samples);
     int EncodeFrames(bool flush);
     int EncodeFrame(AVFrame* frame);
 

@@ -34,7 +34,7 @@ void TWMAOut::Init() {
   request.Vbr = FVBR;
   request.Target = FVBR ? FVBRQuality : (FDesiredBitrate < 1000 ? FDesiredBitrate * 1000
                                                                  : FDesiredBitrate);
-  const auto format = FindWmaFormat(WmaCodecs(), request);
+  const auto format = FindWmaFormatForInput(WmaCodecs(), request);
   if (!format) throw EAuException("Failed to init codec");
   if (FWriter.SetProfile(*format) < 0) throw EAuException("fff");
   FOutputSampleRate = format->SampleRate;

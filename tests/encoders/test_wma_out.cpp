@@ -1,8 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <numbers>
 #include <ostream>
 #include <set>
 #include <string>
@@ -59,6 +62,26 @@ TEST(WmaFormatSearch, PicksTheClosestBitrateThenChannelsAndRate) {
   lossless.Lossless = true;
   EXPECT_FALSE(FindWmaFormat(WmaCodecs(), lossless));
   EXPECT_FALSE(FindWmaFormat(WmaCodecs(), Request(6, 44100, 128000)));
+}
+
+TEST(WmaFormatSearch, AnyInputRateFindsAFormat) {
+  // Far below every format the search alone finds none; the input is then matched as if it came
+  // at the lowest rate, and resampled.
+  EXPECT_FALSE(FindWmaFormat(WmaCodecs(), Request(2, 1000, 128000)));
+  auto f = FindWmaFormatForInput(WmaCodecs(), Request(2, 1000, 128000));
+  ASSERT_TRUE(f);
+  EXPECT_EQ(f->SampleRate, 16000U);
+  EXPECT_EQ(f->Channels, 2U);
+  // What the search finds on its own stays the choice.
+  for (unsigned rate : {6000U, 44100U, 192000U}) {
+    const auto alone = FindWmaFormat(WmaCodecs(), Request(1, rate, 24000));
+    const auto forInput = FindWmaFormatForInput(WmaCodecs(), Request(1, rate, 24000));
+    ASSERT_TRUE(alone && forInput) << rate;
+    EXPECT_EQ(forInput->SampleRate, alone->SampleRate) << rate;
+  }
+  WmaFormatRequest lossless = Request(2, 1000, 128000);
+  lossless.Lossless = true;
+  EXPECT_FALSE(FindWmaFormatForInput(WmaCodecs(), lossless));
 }
 
 TEST(WmaOut, SampleTimesFollowTheBlocks) {
@@ -118,6 +141,108 @@ INSTANTIATE_TEST_SUITE_P(Formats, WmaWriting,
                          ::testing::Values(test::EncodeCase{44100, 2, false}, test::EncodeCase{22050, 1, false},
                                            test::EncodeCase{48000, 2, true}, test::EncodeCase{44100, 1, true}),
                          [](const auto& info) { return info.param.Name(); });
+
+// A rising chirp: unlike a steady tone, a window of it matches the output at one delay only.
+std::vector<int16_t> Chirp(double seconds, unsigned rate, unsigned channels) {
+  const auto frames = static_cast<std::size_t>(seconds * rate);
+  const double low = std::min(100.0, rate / 40.0);
+  const double high = std::min(3000.0, rate / 4.0);
+  std::vector<int16_t> samples(frames * channels);
+  for (std::size_t i = 0; i < frames; ++i) {
+    const double t = static_cast<double>(i) / rate;
+    const double phase = 2.0 * std::numbers::pi * (low * t + (high - low) * t * t / (2.0 * seconds));
+    for (unsigned c = 0; c < channels; ++c) samples[i * channels + c] = static_cast<int16_t>(16384.0 * std::sin(phase));
+  }
+  return samples;
+}
+
+// The normalised correlation of `frames` frames of the first channel, starting at `first` in the
+// reference and at first + delay in the decoded output.
+double Correlation(const std::vector<int16_t>& reference, const std::vector<int16_t>& decoded, unsigned channels,
+                   std::size_t first, std::size_t frames, std::ptrdiff_t delay) {
+  double sumRef = 0, sumDec = 0, sumProd = 0;
+  for (std::size_t i = first; i < first + frames; ++i) {
+    const double r = reference[i * channels];
+    const double d = decoded[static_cast<std::size_t>(static_cast<std::ptrdiff_t>(i) + delay) * channels];
+    sumRef += r * r;
+    sumDec += d * d;
+    sumProd += r * d;
+  }
+  return sumRef > 0 && sumDec > 0 ? sumProd / std::sqrt(sumRef * sumDec) : 0.0;
+}
+
+struct LengthCase {
+  unsigned Rate;
+  unsigned Channels;
+  uint32_t Kbps;       // constant bitrate when VbrQuality is 0
+  uint8_t VbrQuality;
+  unsigned FileRate;   // the format table's choice for this input
+};
+
+void PrintTo(const LengthCase& c, std::ostream* os) {
+  *os << c.Rate << " Hz " << c.Channels << " ch ";
+  if (c.VbrQuality != 0) *os << "VBR " << int{c.VbrQuality};
+  else *os << c.Kbps << " kbit/s";
+}
+
+class WmaKeepsTheAudio : public ::testing::TestWithParam<LengthCase> {};
+
+// Decoded by ffmpeg at the input's rate, the file holds every frame given, the first and the last
+// ones included, in place; at most a few frames of silence follow. Rates the format table has no
+// format for are resampled to the rate of the format it chooses.
+TEST_P(WmaKeepsTheAudio, EveryFrameGivenDecodesBack) {
+  const LengthCase c = GetParam();
+  const auto file = test::TempDir("wma-length-" + std::to_string(c.Rate)) / "out.wma";
+  const auto pcm = Chirp(1.0, c.Rate, c.Channels);
+  test::PcmInput input(pcm, c.Channels, c.Rate, 5000);
+  TWMAOut out;
+  out.SetFileName(file.string());
+  out.SetDesiredBitrate(c.Kbps);
+  out.SetVBR(c.VbrQuality != 0);
+  out.SetVBRQuality(c.VbrQuality);
+  ASSERT_EQ(RunToEnd(out, input), "");
+  EXPECT_EQ(out.OutputSampleRate(), c.FileRate);
+  EXPECT_EQ(test::Probe(file).SampleRate, c.FileRate);
+
+  const auto decoded = test::Decode(file, c.Rate, c.Channels);
+  const auto frames = static_cast<std::ptrdiff_t>(pcm.size() / c.Channels);
+  const auto decodedFrames = static_cast<std::ptrdiff_t>(decoded.size() / c.Channels);
+  // Three codec frames (2048 samples each at the file's rate) in the input's frames.
+  const auto slack = static_cast<std::ptrdiff_t>(3 * 2048ULL * c.Rate / c.FileRate);
+  const std::ptrdiff_t window = std::min<std::ptrdiff_t>(frames / 2, 8192);
+  ASSERT_GE(decodedFrames, frames / 2 + window);
+
+  // Where the middle of the input is found in the output.
+  std::ptrdiff_t delay = 0;
+  double best = 0.0;
+  const std::ptrdiff_t latest = std::min(slack, decodedFrames - frames / 2 - window);
+  for (std::ptrdiff_t shift = -std::min(slack, frames / 2); shift <= latest; ++shift) {
+    const double r = Correlation(pcm, decoded, c.Channels, frames / 2, window, shift);
+    if (r > best) {
+      best = r;
+      delay = shift;
+    }
+  }
+  EXPECT_GT(best, 0.9);
+  EXPECT_EQ(delay, 0) << "a shift below 0 means the first frames are missing";
+  ASSERT_GE(decodedFrames, frames) << "the last frames are missing";
+  EXPECT_LE(decodedFrames, frames + slack);
+  // One codec frame at each end: a lossy codec smears the hard cut at the end over a few samples.
+  const std::ptrdiff_t edge = std::min<std::ptrdiff_t>(frames / 10, slack / 3);
+  EXPECT_GT(Correlation(pcm, decoded, c.Channels, 0, edge, 0), 0.9) << "best " << best;
+  EXPECT_GT(Correlation(pcm, decoded, c.Channels, frames - edge, edge, 0), 0.9) << "best " << best;
+}
+
+INSTANTIATE_TEST_SUITE_P(Rates, WmaKeepsTheAudio,
+                         ::testing::Values(LengthCase{44100, 2, 128, 0, 44100}, LengthCase{22050, 1, 24, 0, 44100},
+                                           LengthCase{48000, 2, 128, 0, 44100}, LengthCase{192000, 2, 128, 0, 44100},
+                                           LengthCase{192000, 2, 0, 90, 48000}, LengthCase{384000, 1, 48, 0, 44100},
+                                           LengthCase{1000, 1, 24, 0, 16000}, LengthCase{1000, 2, 128, 0, 16000}),
+                         [](const auto& info) {
+                           const LengthCase& c = info.param;
+                           return std::to_string(c.Rate) + "Hz_" + std::to_string(c.Channels) + "ch_" +
+                                  (c.VbrQuality != 0 ? "vbr" : "cbr");
+                         });
 
 TEST(WmaOut, FailuresEndTheRunWithTheirMessage) {
   test::PcmInput input(test::Sine(0.5, 44100, 2), 2, 44100);
