@@ -1,6 +1,7 @@
 #include "pipeline/au_output.h"
 
 #include <cmath>
+#include <filesystem>
 
 #include "pipeline/au_exception.h"
 #include "pipeline/au_thread.h"
@@ -29,6 +30,7 @@ void TAuOutput::Start() {
     // A stop requested while idle has nothing to stop and must not cut the new run short.
     Worker->HaltRequested = false;
     FStopRequested = false;
+    FOutputSampleRate = 0;
     // Set here, not only by the worker, so that a second Start right after this one is refused.
     FRunning = true;
     Worker->Resume();
@@ -143,6 +145,12 @@ void TAuFileOut::CloseOutputFile() {
     std::unique_ptr<TAuFileStream> file = std::move(FOwnedFile);
     OutputStream = nullptr;
     file->Close();
+}
+
+std::string TAuFileOut::UnwritableRateMessage(uint64_t rate, const std::string& format) const {
+    const std::string reason = std::to_string(rate) + " Hz is not a sample rate " + format + " can write.";
+    if (FStreamFromCaller || FFileName.empty()) return reason;
+    return "Cannot write " + std::filesystem::path(FFileName).filename().string() + ": " + reason;
 }
 
 void TAuTaggedFileOut::SetId3v1Tags(const TId3v1Tags& tags) { FId3v1Tags.Assign(tags); }

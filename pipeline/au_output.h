@@ -65,6 +65,9 @@ public:
     bool StopRequested() const { return FStopRequested.load(); }
     // Text of the exception that ended the last run; emptied by Start.
     std::string ErrorText() const;
+    // Rate of the file the last run wrote, in Hz: the input's own rate unless the writer
+    // resampled to one its format can hold; 0 until a run has set its format up.
+    unsigned OutputSampleRate() const { return FOutputSampleRate.load(); }
 
     TOutputEvent OnDone;
     TOutputEvent OnProgress;
@@ -74,6 +77,7 @@ protected:
     virtual bool DoOutput(bool abort) = 0;
     virtual void Done() = 0;
     virtual void Init() = 0;
+    void SetOutputSampleRate(unsigned rate) { FOutputSampleRate = rate; }
 
 private:
     friend class TAuThread;
@@ -86,6 +90,7 @@ private:
     std::atomic<bool> FOutputOpen{false};
     std::atomic<bool> FStopRequested{false};
     std::atomic<int> FLastProgress{0};
+    std::atomic<unsigned> FOutputSampleRate{0};
     mutable std::mutex ErrorLock;
     std::string FErrorText;
     std::unique_ptr<TAuThread> Worker;
@@ -123,6 +128,9 @@ protected:
     void CloseOutputFile();
     // True while the writer holds a file it opened itself.
     bool OwnsOutputFile() const { return FOwnedFile != nullptr; }
+    // The reason a writer gives for a sample rate its format (e.g. "WAV") cannot hold, naming
+    // the file when it has a name.
+    std::string UnwritableRateMessage(uint64_t rate, const std::string& format) const;
 
     TFileOutputMode FFileMode = TFileOutputMode::foRewrite;
 

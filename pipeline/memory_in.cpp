@@ -14,10 +14,7 @@ unsigned TMemoryIn::InBitsPerSample() {
 
 unsigned TMemoryIn::InChannels() { return FChannels; }
 
-unsigned TMemoryIn::InSampleRate() {
-    if (FSampleRate < 2000 || FSampleRate > 96000) FSampleRate = 8000;
-    return FSampleRate;
-}
+unsigned TMemoryIn::InSampleRate() { return FSampleRate; }
 
 void TMemoryIn::StartImpl() {
     FReadPosition = 0;

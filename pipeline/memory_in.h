@@ -18,7 +18,8 @@ public:
     // 16 when the stored value is not 8, 16, 24 or 32.
     unsigned InBitsPerSample() override;
     unsigned InChannels() override;
-    // 8000 when the stored value is below 2000 or above 96000.
+    // The caller's rate, unchanged: a writer takes it, resamples to a rate its format can
+    // hold, or refuses it; it never declares a rate the samples are not at.
     unsigned InSampleRate() override;
     void SetInBitsPerSample(unsigned bits) { FBitsPerSample = bits; }
     void SetInChannels(unsigned channels) { FChannels = channels; }

@@ -51,7 +51,7 @@ void TWaveOut::SetBlockSize(uint16_t size) {
 
 void TWaveOut::SetFileMode(TFileOutputMode mode) { FFileMode = mode; }
 
-void TWaveOut::FailInit(const char* message) {
+void TWaveOut::FailInit(const std::string& message) {
     Input()->FinishInput();
     StreamReady = false;
     CloseOutputFile();
@@ -93,6 +93,7 @@ void TWaveOut::Init() {
         case TWavType::wtDVIADPCM: InitAdpcm(); break;
         default: WriteHeader(FWavType); break;
     }
+    SetOutputSampleRate(input.InSampleRate());
 }
 
 void TWaveOut::OpenForAppend() {
@@ -114,8 +115,10 @@ void TWaveOut::WriteHeader(TWavType type) {
     const bool adpcm = type == TWavType::wtDVIADPCM;
     const uint32_t samplesPerBlock = adpcm ? ImaAdpcm::SamplesPerBlock(FBlockSize, channels) : 0;
     const uint32_t blockAlign = adpcm ? FBlockSize : bits * channels / 8;
-    const uint32_t byteRate =
-        adpcm ? static_cast<uint32_t>(uint64_t{rate} * blockAlign / samplesPerBlock) : rate * blockAlign;
+    const uint64_t byteRate =
+        adpcm ? uint64_t{rate} * blockAlign / samplesPerBlock : uint64_t{rate} * blockAlign;
+    // Any rate is written as it is, as long as the header can state it and its byte rate.
+    if (rate == 0 || byteRate > UINT32_MAX) FailInit(UnwritableRateMessage(rate, "WAV"));
     const uint32_t fmtSize = extensible ? 40 : adpcm ? 20 : 16;
 
     uint8_t header[68] = {};
@@ -128,7 +131,7 @@ void TWaveOut::WriteHeader(TWavType type) {
     PutLe16(fmt, extensible ? 0xFFFE : adpcm ? 17 : 1);
     PutLe16(fmt + 2, channels);
     PutLe32(fmt + 4, rate);
-    PutLe32(fmt + 8, byteRate);
+    PutLe32(fmt + 8, static_cast<uint32_t>(byteRate));
     PutLe16(fmt + 12, blockAlign);
     PutLe16(fmt + 14, adpcm ? 4 : bits);
     if (extensible) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "pipeline/au_output.h"
@@ -42,7 +43,7 @@ private:
     void PatchSizes();
     void FinishFile();
     void WriteSizeAt(int64_t position, int64_t value);
-    [[noreturn]] void FailInit(const char* message);
+    [[noreturn]] void FailInit(const std::string& message);
 
     TWavType FWavType = TWavType::wtPCM;
     uint16_t FBlockSize = 512;

@@ -233,18 +233,45 @@ TEST_F(WaveOutTest, SizesBeyond32BitsAreWrittenAsTheLargestValue) {
     EXPECT_EQ(Le32At(huge.Bytes, 40), 0xFFFFFFFFu);
 }
 
-// sox reads what the writer wrote: right rate, channels and length.
+// Any rate the header can state is written as it is, never replaced by another.
+TEST_F(WaveOutTest, UnusualRatesAreWrittenAsTheyAre) {
+    for (const uint32_t rate : {1000u, 96001u, 192000u, 768000u, 1073741823u}) {
+        BlockFeeder feeder(Writer, 2, rate, 1, 0);
+        const auto file = Run("rate.wav");
+        ASSERT_EQ(file.size(), 44u + 2048u) << rate;
+        EXPECT_EQ(std::vector<uint8_t>(file.begin(), file.begin() + 44), PcmHeader(2048, 2, rate)) << rate;
+        EXPECT_EQ(Writer.OutputSampleRate(), rate);
+        EXPECT_EQ(Log.Exceptions, 0) << Writer.ErrorText();
+    }
+}
+
+// A rate of 0, or one whose byte rate overflows its field, cannot be stated: refused by name.
+TEST_F(WaveOutTest, RatesTheHeaderCannotStateAreRefusedNamingRateAndFile) {
+    const std::pair<uint32_t, const char*> cases[] = {{0, "0 Hz"}, {1073741824, "1073741824 Hz"}};
+    for (const auto& [rate, shown] : cases) {
+        BlockFeeder feeder(Writer, 2, rate, 1, 0);
+        Run("refused.wav");
+        EXPECT_EQ(Writer.ErrorText(),
+                  std::string("Cannot write refused.wav: ") + shown + " is not a sample rate WAV can write.");
+        EXPECT_EQ(Writer.OutputSampleRate(), 0u);
+    }
+    EXPECT_EQ(Log.Exceptions, 2);
+}
+
+// sox reads what the writer wrote: right rate, channels and length, so the duration holds.
 TEST_F(WaveOutTest, AnIndependentReaderAgrees) {
-    BlockFeeder feeder(Writer, 2, 32000, 10, 0);
-    Run("sox.wav");
-    const std::string file = Dir.File("sox.wav").string();
-    const std::string command = "soxi -r " + file + " && soxi -c " + file + " && soxi -s " + file;
-    FILE* pipe = ::popen(("command -v soxi >/dev/null || exit 3; " + command).c_str(), "r");
-    ASSERT_NE(pipe, nullptr);
-    char text[256] = {};
-    const std::size_t n = std::fread(text, 1, sizeof text - 1, pipe);
-    if (::pclose(pipe) == 3 << 8) GTEST_SKIP() << "sox is not installed";
-    EXPECT_EQ(std::string(text, n), "32000\n2\n5120\n");
+    for (const unsigned rate : {32000u, 1000u, 192000u}) {
+        BlockFeeder feeder(Writer, 2, rate, 10, 0);
+        Run("sox.wav");
+        const std::string file = Dir.File("sox.wav").string();
+        const std::string command = "soxi -r " + file + " && soxi -c " + file + " && soxi -s " + file;
+        FILE* pipe = ::popen(("command -v soxi >/dev/null || exit 3; " + command).c_str(), "r");
+        ASSERT_NE(pipe, nullptr);
+        char text[256] = {};
+        const std::size_t n = std::fread(text, 1, sizeof text - 1, pipe);
+        if (::pclose(pipe) == 3 << 8) GTEST_SKIP() << "sox is not installed";
+        EXPECT_EQ(std::string(text, n), std::to_string(rate) + "\n2\n5120\n");
+    }
 }
 
 }  // namespace
