@@ -45,7 +45,7 @@ ChildRun::ChildRun(const std::string& program, const std::vector<std::string>& a
     deadline_ = started_ + limits.WallClock;
     pid_ = ::fork();
     if (pid_ == 0) {
-        ::setrlimit(RLIMIT_AS, &addressSpace);
+        if (addressSpace.rlim_cur != 0) ::setrlimit(RLIMIT_AS, &addressSpace);
         ::dup2(out[1], STDOUT_FILENO);
         ::dup2(err[1], STDERR_FILENO);
         ::execv(argv[0], argv.data());

@@ -14,7 +14,7 @@ namespace murmex::testing {
 
 struct ChildLimits {
     std::chrono::seconds WallClock{20};
-    uint64_t AddressSpaceBytes = 2ull << 30;
+    uint64_t AddressSpaceBytes = 2ull << 30;  // 0: no limit
 };
 
 struct ChildOutcome {
