@@ -1,5 +1,6 @@
 #include "encoders/wma_out.h"
 
+#include <algorithm>
 #include <cmath>
 #include <string>
 
@@ -42,7 +43,10 @@ void TWMAOut::Init() {
   const unsigned blockAlign = request.Channels * request.BitsPerSample / 8;
   FWriter.SetInputFormat(request.Channels, request.SampleRate, request.BitsPerSample);
   FAverageBytesPerSecond = request.SampleRate * blockAlign;
-  FBlock.assign(request.Channels * request.BitsPerSample * request.SampleRate / 100, 0);
+  // 80 ms of PCM in whole frames: a block that split a frame would shift every later sample.
+  const std::size_t blockBytes =
+      std::size_t{request.Channels} * request.BitsPerSample * request.SampleRate / 100;
+  FBlock.assign(std::max<std::size_t>(blockBytes / blockAlign, 1) * blockAlign, 0);
 
   SetAttributes();
   const int result = FWriter.BeginWriting();

@@ -237,7 +237,8 @@ INSTANTIATE_TEST_SUITE_P(Rates, WmaKeepsTheAudio,
                          ::testing::Values(LengthCase{44100, 2, 128, 0, 44100}, LengthCase{22050, 1, 24, 0, 44100},
                                            LengthCase{48000, 2, 128, 0, 44100}, LengthCase{192000, 2, 128, 0, 44100},
                                            LengthCase{192000, 2, 0, 90, 48000}, LengthCase{384000, 1, 48, 0, 44100},
-                                           LengthCase{1000, 1, 24, 0, 16000}, LengthCase{1000, 2, 128, 0, 16000}),
+                                           LengthCase{1000, 1, 24, 0, 16000}, LengthCase{1000, 2, 128, 0, 16000},
+                                           LengthCase{8010, 1, 24, 0, 16000}, LengthCase{8010, 2, 128, 0, 16000}),
                          [](const auto& info) {
                            const LengthCase& c = info.param;
                            return std::to_string(c.Rate) + "Hz_" + std::to_string(c.Channels) + "ch_" +
