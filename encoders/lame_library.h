@@ -27,6 +27,7 @@ namespace murmex {
   X(lame_set_bWriteVbrTag)                                                                         \
   X(lame_init_params)                                                                              \
   X(lame_get_framesize)                                                                            \
+  X(lame_get_out_samplerate)                                                                       \
   X(lame_encode_buffer)                                                                            \
   X(lame_encode_buffer_interleaved)                                                                \
   X(lame_encode_flush)                                                                             \

@@ -61,6 +61,7 @@ uint32_t LameStream::Init(const Mp3ConfigRecord& record, int inputChannels,
     Close();
     return kLameErrInvalidFormatParameters;
   }
+  outputSampleRate_ = static_cast<uint32_t>(lame.lame_get_out_samplerate(flags_));
   const auto frameSize = static_cast<uint32_t>(lame.lame_get_framesize(flags_));
   samplesPerChunk = frameSize * static_cast<uint32_t>(inputChannels);
   // LAME's own worst case for one call: 1.25 x samples per channel + 7200.

@@ -43,6 +43,9 @@ class LameStream {
 
   void Close();
 
+  // The rate the frames are encoded at (after Init): the input's, or the one LAME resamples to.
+  uint32_t OutputSampleRate() const { return outputSampleRate_; }
+
   // Whether Deinit kept a VBR/Info header frame to write.
   bool HasVbrHeader() const { return !vbrHeader_.empty(); }
 
@@ -53,6 +56,7 @@ class LameStream {
  private:
   lame_global_flags* flags_ = nullptr;
   int channels_ = 0;
+  uint32_t outputSampleRate_ = 0;
   bool writeVbrHeader_ = false;
   std::vector<uint8_t> vbrHeader_;
 };

@@ -68,6 +68,12 @@ struct Mp3ConfigRecord {
 #pragma pack(pop)
 static_assert(sizeof(Mp3ConfigRecord) == 331, "the record layout is fixed");
 
+// The record for an input at `sampleRate`. The resample rate stays 0 (the encoder decides) for a
+// rate MPEG audio can hold; any other rate is resampled to the nearest one that it can.
 Mp3ConfigRecord BuildMp3Config(const Mp3Settings& settings, uint32_t sampleRate);
+
+// The MPEG audio rate nearest to `sampleRate` (the higher of two equally near), or 0 when
+// `sampleRate` is itself one.
+uint32_t Mp3ResampleRate(uint32_t sampleRate);
 
 }  // namespace murmex

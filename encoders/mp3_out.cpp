@@ -1,5 +1,6 @@
 #include "encoders/mp3_out.h"
 
+#include <climits>
 #include <string>
 
 #include "encoders/finish_steps.h"
@@ -23,7 +24,12 @@ void TMP3Out::Init() {
   FEncoding = false;
   OpenOutputFile(fmCreate);
   Input()->StartInput();
-  const Mp3ConfigRecord record = BuildMp3Config(FSettings, Input()->InSampleRate());
+  const unsigned rate = Input()->InSampleRate();
+  // LAME resamples from any rate it can be told, which excludes 0 and those beyond an int.
+  if (rate == 0 || rate > static_cast<unsigned>(INT_MAX)) {
+    throw EAuException(UnwritableRateMessage(rate, "MP3"));
+  }
+  const Mp3ConfigRecord record = BuildMp3Config(FSettings, rate);
   uint32_t samplesPerChunk = 0;
   uint32_t outputSize = 0;
   // LAME takes 16-bit samples only; anything else would be encoded as noise.
@@ -34,6 +40,7 @@ void TMP3Out::Init() {
                          outputSize);
   if (code != kLameOk) throw EAuException("InitStream Error : " + std::to_string(code));
   FEncoding = true;
+  SetOutputSampleRate(FStream.OutputSampleRate());
   FInBuf.assign(samplesPerChunk, 0);
   FOutBuf.assign(outputSize, 0);
 }

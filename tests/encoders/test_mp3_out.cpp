@@ -151,6 +151,55 @@ INSTANTIATE_TEST_SUITE_P(Formats, Mp3Writing,
                                            test::EncodeCase{22050, 2, false}),
                          [](const auto& info) { return info.param.Name(); });
 
+// A source rate and the rate its file holds.
+struct RateCase {
+  unsigned Rate;
+  unsigned Channels;
+  unsigned Written;
+};
+
+void PrintTo(const RateCase& c, std::ostream* os) {
+  *os << c.Rate << " Hz " << c.Channels << " ch, written at " << c.Written << " Hz";
+}
+
+class Mp3Rates : public ::testing::TestWithParam<RateCase> {};
+
+// A rate MPEG audio cannot hold is resampled to the nearest one it can: the file states that rate,
+// lasts as long as the source and keeps its pitch, and the writer tells the rate it wrote.
+TEST_P(Mp3Rates, UnusualRatesAreResampledNotRelabelled) {
+  const RateCase c = GetParam();
+  const auto file = test::TempDir("mp3-rate-" + std::to_string(c.Rate)) / "out.mp3";
+  test::PcmInput input(test::Sine(1.0, c.Rate, c.Channels, 200.0), c.Channels, c.Rate, 30000);
+  TMP3Out out;
+  out.SetFileName(file.string());
+  ASSERT_EQ(RunToEnd(out, input), "");
+  EXPECT_EQ(out.OutputSampleRate(), c.Written);
+
+  const auto probed = Probe(file);
+  EXPECT_EQ(probed.SampleRate, c.Written);
+  EXPECT_NEAR(probed.Duration, 1.0, (1105.0 + 2 * 1152.0) / c.Written);
+  const auto decoded = test::Decode(file, c.Written, c.Channels);
+  const auto reference = test::Sine(1.0, c.Written, c.Channels, 200.0);
+  for (unsigned ch = 0; ch < c.Channels; ++ch) {
+    EXPECT_GT(test::BestCorrelation(reference, decoded, c.Channels, ch, 2400), 0.9) << ch;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Rates, Mp3Rates,
+                         ::testing::Values(RateCase{192000, 2, 48000}, RateCase{1000, 1, 8000},
+                                           RateCase{44000, 2, 44100}, RateCase{768000, 1, 48000}),
+                         [](const auto& info) { return std::to_string(info.param.Rate) + "Hz"; });
+
+TEST(Mp3Config, OtherRatesAreResampledToTheNearestMpegRate) {
+  const std::pair<uint32_t, uint32_t> cases[] = {
+      {8000, 0},     {44100, 0},     {48000, 0},     {1, 8000},       {1000, 8000},
+      {11500, 11025}, {11600, 12000}, {44000, 44100}, {46050, 48000}, {192000, 48000}};
+  for (const auto& [rate, resampled] : cases) {
+    EXPECT_EQ(Mp3ResampleRate(rate), resampled) << rate;
+    EXPECT_EQ(BuildMp3Config(Mp3Settings{}, rate).ReSampleRate, resampled) << rate;
+  }
+}
+
 TEST(Mp3Out, FailuresEndTheRunWithTheirMessage) {
   test::PcmInput input(test::Sine(0.5, 44100, 2), 2, 44100);
   TMP3Out out;
@@ -168,6 +217,13 @@ TEST(Mp3Out, FailuresEndTheRunWithTheirMessage) {
   eightBit.Bits = 8;
   out.SetFileName((test::TempDir("mp3-refused") / "out.mp3").string());
   EXPECT_EQ(RunToEnd(out, eightBit), "InitStream Error : 1");
+
+  // Rates that cannot be handed to the encoder are refused by name.
+  for (const unsigned rate : {0u, 3000000000u}) {
+    test::PcmInput odd(test::Sine(0.1, 8000, 1), 1, rate);
+    EXPECT_EQ(RunToEnd(out, odd),
+              "Cannot write out.mp3: " + std::to_string(rate) + " Hz is not a sample rate MP3 can write.");
+  }
 }
 
 TEST(Mp3Out, MissingLibraryIsReportedAtCreation) {
