@@ -40,12 +40,18 @@ ChildRun::ChildRun(const std::string& program, const std::vector<std::string>& a
     for (std::string& a : all) argv.push_back(a.data());
     argv.push_back(nullptr);
     const rlimit addressSpace{limits.AddressSpaceBytes, limits.AddressSpaceBytes};
+    const rlimit fileSize{limits.FileSizeBytes, limits.FileSizeBytes};
 
     started_ = std::chrono::steady_clock::now();
     deadline_ = started_ + limits.WallClock;
     pid_ = ::fork();
     if (pid_ == 0) {
         if (addressSpace.rlim_cur != 0) ::setrlimit(RLIMIT_AS, &addressSpace);
+        if (fileSize.rlim_cur != 0) {
+            // The write then fails with EFBIG instead of the signal ending the program.
+            ::signal(SIGXFSZ, SIG_IGN);
+            ::setrlimit(RLIMIT_FSIZE, &fileSize);
+        }
         ::dup2(out[1], STDOUT_FILENO);
         ::dup2(err[1], STDERR_FILENO);
         ::execv(argv[0], argv.data());

@@ -15,6 +15,8 @@ namespace murmex::testing {
 struct ChildLimits {
     std::chrono::seconds WallClock{20};
     uint64_t AddressSpaceBytes = 2ull << 30;  // 0: no limit
+    // Writes beyond this size fail (EFBIG) as on a full disk; 0: no limit.
+    uint64_t FileSizeBytes = 0;
 };
 
 struct ChildOutcome {

@@ -7,9 +7,12 @@
 #include <string.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <cerrno>
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <ostream>
 #include <string>
 #include <thread>
@@ -50,7 +53,6 @@ void PrintTo(const FaultCase& c, std::ostream* os) { *os << FaultName(c.Kind) <<
 class TmpfsMount {
 public:
     TmpfsMount(const fs::path& at, bool readOnly) : at_(at) {
-        fs::create_directory(at);
         if (::mount("tmpfs", at.c_str(), "tmpfs", readOnly ? MS_RDONLY : 0, "size=64k") != 0) {
             refusal_ = std::string("mounting a tmpfs was refused: ") + ::strerror(errno);
         }
@@ -119,13 +121,29 @@ TEST_P(OutputFaults, TellsTheUserAndLeavesTheSourceAlone) {
     switch (c.Kind) {
         case Fault::DiskFull:
         case Fault::ReadOnlyFolder: {
-            if (!namespaceRefusal_.empty()) GTEST_SKIP() << namespaceRefusal_;
-            TmpfsMount mount(dir_ / "mounted", c.Kind == Fault::ReadOnlyFolder);
-            if (!mount.Refusal().empty()) GTEST_SKIP() << mount.Refusal();
+            const bool readOnly = c.Kind == Fault::ReadOnlyFolder;
+            const fs::path folder = dir_ / "limited";
+            fs::create_directory(folder);
+            std::optional<TmpfsMount> mount;
+            std::string refusal = namespaceRefusal_;
+            if (refusal.empty()) refusal = mount.emplace(folder, readOnly).Refusal();
+            ChildLimits limits = CliLimits(30s);
+            std::string reason = ::strerror(readOnly ? EROFS : ENOSPC);
+            // Without a mount, a file-size limit fails the writes as a full disk would, and a
+            // folder without write permission stands in for a read-only one (not for root).
+            if (!refusal.empty() && !readOnly) {
+                limits.FileSizeBytes = 64 * 1024;
+                reason = ::strerror(EFBIG);
+            } else if (!refusal.empty()) {
+                if (::geteuid() == 0) GTEST_SKIP() << refusal << "; as root, permissions do not stop writes";
+                fs::permissions(folder, fs::perms::owner_read | fs::perms::owner_exec);
+                reason = ::strerror(EACCES);
+            }
             source = MakeSource(10.0);
-            output = dir_ / "mounted" / outputName;
-            outcome = ChildRun(MURMEX_CLI_PATH, {"-o", output.string(), source.string()}, CliLimits(30s)).Wait();
-            if (c.Kind == Fault::ReadOnlyFolder) {
+            output = folder / outputName;
+            outcome = ChildRun(MURMEX_CLI_PATH, {"-o", output.string(), source.string()}, limits).Wait();
+            EXPECT_TRUE(Contains(outcome.Err, reason)) << "the reason is not given: " << outcome.Err;
+            if (readOnly) {
                 EXPECT_FALSE(fs::exists(output)) << "a file appeared in a read-only folder";
             } else if (fs::exists(output)) {
                 EXPECT_TRUE(Contains(outcome.Err, "incomplete")) << "a part file left without saying so: " << outcome.Err;
