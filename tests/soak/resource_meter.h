@@ -12,10 +12,12 @@ namespace murmex::soak {
 struct ResourceSample {
     long RssKiB = 0;
     int Threads = 0;
+    int Descriptors = 0;  // open files, so that a file a save forgot to close shows too
     std::string ThreadNames;  // "name x count, ..." for a report when the count moved
 };
 
-// VmRSS from /proc/self/status and the entries of /proc/self/task; -1 where unreadable.
+// VmRSS from /proc/self/status and the entries of /proc/self/task and /proc/self/fd; -1 where
+// unreadable.
 ResourceSample SampleResources();
 
 class ResourceTrack {
@@ -27,9 +29,9 @@ public:
 
     // The thread count of the first sample after the warm-up; 0 before it.
     int StartThreads() const { return started_ ? start_.Threads : 0; }
-    // RSS may grow by at most `rssAllowanceKiB` from start to end, threads not at all.
+    // RSS may grow by at most `rssAllowanceKiB` from start to end, threads and open files not at all.
     bool Flat(long rssAllowanceKiB) const;
-    // "<name>: RSS start ... end ... max ... KiB; threads start ... end ... max ..."
+    // "<name>: RSS start ... end ... max ... KiB; threads start ... end ... max ...; open files ..."
     void Print(std::FILE* to) const;
 
 private:

@@ -207,7 +207,7 @@ int Run(int saves, int cycles) {
     overall.Print(stdout);
     const bool flat = saveTrack.Flat(kRssAllowanceKiB) && previewTrack.Flat(kRssAllowanceKiB) &&
                       overall.Flat(kRssAllowanceKiB);
-    std::printf("soak: %s (allowance %ld KiB of RSS growth, no added threads)\n",
+    std::printf("soak: %s (allowance %ld KiB of RSS growth, no added threads or open files)\n",
                 !completed ? "FAILED: an operation failed" : flat ? "flat" : "FAILED: not flat", kRssAllowanceKiB);
     return completed && flat ? 0 : 1;
 }
