@@ -8,20 +8,22 @@
 
 #include "encoders/vorbis_library.h"
 #include "pipeline/au_exception.h"
+#include "tags/narrow_text.h"
 
 namespace murmex {
 namespace {
 
 constexpr std::array<std::string_view, 6> kCarriedKeys{"artist", "album", "title", "date", "genre", "tracknumber"};
 
-// Files one "KEY=value" comment; comments without "=" or with other keys are ignored.
+// Files one "KEY=value" comment; comments without "=" or with other keys are ignored. Values
+// should be UTF-8 but are whatever bytes the file holds, so they are made valid first.
 void FileComment(std::string_view comment, TVorbisTags& tags) {
   const size_t equals = comment.find('=');
   if (equals == std::string_view::npos) return;
   std::string key(comment.substr(0, equals));
   std::transform(key.begin(), key.end(), key.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
   if (std::find(kCarriedKeys.begin(), kCarriedKeys.end(), key) == kCarriedKeys.end()) return;
-  tags.SetValue(key, std::string(comment.substr(equals + 1)));
+  tags.SetValue(key, RepairUtf8(comment.substr(equals + 1)));
 }
 
 }  // namespace

@@ -98,6 +98,23 @@ std::string EncodeNarrow(std::string_view utf8) {
     return out;
 }
 
+std::string RepairUtf8(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    while (!text.empty()) {
+        char32_t cp = 0;
+        const std::size_t length = DecodeUtf8(text, cp);
+        if (length == 0) {
+            out += DecodeNarrow(text.substr(0, 1));
+            text.remove_prefix(1);
+        } else {
+            out += text.substr(0, length);
+            text.remove_prefix(length);
+        }
+    }
+    return out;
+}
+
 std::size_t CharCount(std::string_view utf8) {
     std::size_t count = 0;
     for (; !utf8.empty(); utf8.remove_prefix(CharBytes(utf8))) ++count;

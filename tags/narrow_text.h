@@ -16,6 +16,10 @@ std::string DecodeNarrow(std::string_view narrow);
 // UTF-8 to Windows-1252. A character the code page lacks, or a malformed UTF-8 byte, becomes '?'.
 std::string EncodeNarrow(std::string_view utf8);
 
+// A text a file declares as UTF-8, made valid: well-formed sequences are kept, and every byte
+// that does not start one is read as Windows-1252, as older tagging tools wrote it.
+std::string RepairUtf8(std::string_view text);
+
 // Number of characters (code points) in a UTF-8 text; a malformed byte counts as one character.
 std::size_t CharCount(std::string_view utf8);
 

@@ -1,16 +1,19 @@
 // The MP3/WMA media-attribute reader and the Ogg comment reader on generated files.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
 #include <unistd.h>
+#include <vector>
 
 #include "encoders/media_attribute_reader.h"
 #include "encoders/vorbis_comment_reader.h"
 #include "pipeline/au_exception.h"
 #include "tests/fixtures/fixture_paths.h"
+#include "tests/fuzz/ogg_checksums.h"
 
 namespace murmex {
 namespace {
@@ -95,6 +98,35 @@ TEST(VorbisCommentReaderTest, NominalBitrateAndKnownCommentsWhateverTheirCase) {
   EXPECT_EQ(comments.Track(), "5");
   EXPECT_EQ(comments.Genre(), "Jazz");
   EXPECT_EQ(comments.AsText("comment"), "");  // not a carried key
+}
+
+// Comment values are whatever bytes the file holds; bytes that are not UTF-8 are read as
+// Windows-1252. The second case is a damaged comment found by fuzzing.
+TEST(VorbisCommentReaderTest, CommentsThatAreNotUtf8AreMadeValid) {
+  struct Case {
+    std::string written, damaged, key, read;
+  };
+  const Case cases[] = {{"Artist=Ogg Band", "Artist=Ogg B\xE4nd", "artist", "Ogg Bänd"},
+                        {"album=Ogg Record", "album=Og\xA0`S\x8A\xD8Urd", "album", "Og\u00A0`SŠØUrd"}};
+  std::ifstream in(FixturePath("comments_44100.ogg"), std::ios::binary);
+  const std::vector<uint8_t> fixture((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  for (const Case& c : cases) {
+    std::vector<uint8_t> bytes = fixture;
+    const auto at = std::search(bytes.begin(), bytes.end(), c.written.begin(), c.written.end());
+    ASSERT_NE(at, bytes.end()) << c.written;
+    std::copy(c.damaged.begin(), c.damaged.end(), at);
+    fuzz::RepairOggChecksums(bytes);
+    const std::filesystem::path damaged =
+        std::filesystem::temp_directory_path() / ("murmex-comments-" + std::to_string(::getpid()) + ".ogg");
+    std::ofstream(damaged, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
+                                                   static_cast<std::streamsize>(bytes.size()));
+
+    TVorbisCommentReader reader;
+    reader.Open(damaged);
+    std::filesystem::remove(damaged);
+    EXPECT_EQ(reader.Comments().AsText(c.key), c.read);
+    EXPECT_EQ(reader.Comments().Title(), "Ogg Song");
+  }
 }
 
 TEST(VorbisCommentReaderTest, AnythingButOggVorbisRaises) {

@@ -26,6 +26,21 @@ TEST(NarrowTextTest, WhatTheCodePageLacksBecomesQuestionMarks) {
     EXPECT_EQ(EncodeNarrow("\xED\xA0\x80"), "???");
 }
 
+TEST(NarrowTextTest, RepairUtf8KeepsValidTextAndReadsStrayBytesAsTheCodePage) {
+    const std::pair<std::string, std::string> cases[] = {
+        {"plain", "plain"},
+        {"Café 日本 😀", "Café 日本 😀"},
+        {"Caf\xE9", "Café"},                               // Latin-1 where UTF-8 was declared
+        {"\x80\x81", "€\u0081"},                            // stray continuation bytes
+        {"x\xE2\x82", "xâ‚"},                               // a cut-off sequence
+        {"\xC0\xAF", "À¯"},                                  // an overlong form
+        {"\xED\xA0\x80", "í\u00A0€"},                        // a surrogate
+        {"\xF4\x90\x80\x80", "ô\u0090€€"},                   // above U+10FFFF
+        {"Og\xA0`S\x8A\xD8U", "Og\u00A0`SŠØU"},              // a damaged Ogg comment
+    };
+    for (const auto& [text, repaired] : cases) EXPECT_EQ(RepairUtf8(text), repaired) << text;
+}
+
 TEST(NarrowTextTest, CountsAndCutsByCharacter) {
     EXPECT_EQ(CharCount("Déjà vu"), 7u);
     EXPECT_EQ(CharCount("x\xE2\x82"), 3u);
