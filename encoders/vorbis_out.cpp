@@ -1,5 +1,6 @@
 #include "encoders/vorbis_out.h"
 
+#include <climits>
 #include <filesystem>
 #include <string>
 
@@ -53,7 +54,13 @@ void TVorbisOut::Init() {
   Input()->StartInput();
   if (append) OutputStream->Seek(0, TSeekOrigin::soEnd);
   FBitsPerSample = Input()->InBitsPerSample();
-  FEncoder.Open(EncoderSetup(), FComments, FSerial, *OutputStream);
+  const VorbisEncoderSetup setup = EncoderSetup();
+  // Any other rate can be encoded or resampled; these cannot be handed to the libraries.
+  if (setup.SampleRate == 0 || setup.SampleRate > static_cast<unsigned>(INT_MAX)) {
+    throw EAuException(UnwritableRateMessage(setup.SampleRate, "Ogg Vorbis"));
+  }
+  FEncoder.Open(setup, FComments, FSerial, *OutputStream);
+  SetOutputSampleRate(FEncoder.SampleRate());
 }
 
 bool TVorbisOut::DoOutput(bool abort) {

@@ -30,6 +30,22 @@ float SampleValue(const uint8_t* sample, unsigned width) {
   }
 }
 
+// The input's rate first. A rate outside the usual range that the encoder refuses is replaced by
+// the common rates it may take instead, nearest first (the higher of two equally near).
+std::vector<unsigned> CandidateRates(unsigned rate) {
+  std::vector<unsigned> candidates{rate};
+  if (rate >= 8000 && rate <= 48000) return candidates;
+  // Highest first, so that a stable sort puts the higher of two equally near first.
+  std::vector<unsigned> common{192000, 176400, 96000, 88200, 48000, 44100,
+                               32000,  22050,  16000, 11025, 8000};
+  std::erase(common, rate);
+  const auto distance = [rate](unsigned other) { return other > rate ? other - rate : rate - other; };
+  std::stable_sort(common.begin(), common.end(),
+                   [&](unsigned a, unsigned b) { return distance(a) < distance(b); });
+  candidates.insert(candidates.end(), common.begin(), common.end());
+  return candidates;
+}
+
 }  // namespace
 
 VorbisStreamEncoder::VorbisStreamEncoder() : Api(VorbisLibrary::Instance().Api()) {
@@ -51,17 +67,13 @@ void VorbisStreamEncoder::Open(const VorbisEncoderSetup& setup, const TAuTags& c
 
   Api.vorbis_info_init(&FInfo);
   FStage = Stage::Described;
-  const auto channels = static_cast<int>(setup.Channels);
-  const auto rate = static_cast<long>(setup.SampleRate);
-  if (setup.Nominal == -1) {
-    // An encoder left without a finished set-up would crash the analysis, so a refusal is an error.
-    if (Api.vorbis_encode_setup_vbr(&FInfo, channels, rate, setup.Quality) != 0 ||
-        Api.vorbis_encode_setup_init(&FInfo) != 0) {
-      throw EAuException("Vorbis codec setup with the requested quality failed.");
-    }
-  } else if (Api.vorbis_encode_init(&FInfo, channels, rate, setup.Maximum, setup.Nominal,
-                                    setup.Minimum) != 0) {
-    throw EAuException("Vorbis codec setup with the requested bitrate failed. Try a lower bitrate.");
+  FRate = ChooseRate(setup);
+  if (FRate != setup.SampleRate) {
+    FResampler = std::make_unique<VorbisResampler>(setup.Channels, static_cast<int>(setup.SampleRate),
+                                                   static_cast<int>(FRate));
+    FPlanar.assign(setup.Channels, std::vector<float>(kMaxFrames));
+    FPlanarPointers.clear();
+    for (auto& channel : FPlanar) FPlanarPointers.push_back(channel.data());
   }
 
   Api.vorbis_comment_init(&FComment);
@@ -90,17 +102,67 @@ void VorbisStreamEncoder::Open(const VorbisEncoderSetup& setup, const TAuTags& c
   FStage = Stage::Writing;
 }
 
+unsigned VorbisStreamEncoder::ChooseRate(const VorbisEncoderSetup& setup) {
+  for (const unsigned rate : CandidateRates(setup.SampleRate)) {
+    if (Configure(setup, rate)) return rate;
+    // A refused set-up may leave parts behind; the next try starts from a fresh description.
+    Api.vorbis_info_clear(&FInfo);
+    Api.vorbis_info_init(&FInfo);
+  }
+  // An encoder left without a finished set-up would crash the analysis, so a refusal is an error.
+  throw EAuException(setup.Nominal == -1
+                         ? "Vorbis codec setup with the requested quality failed."
+                         : "Vorbis codec setup with the requested bitrate failed. Try a lower bitrate.");
+}
+
+bool VorbisStreamEncoder::Configure(const VorbisEncoderSetup& setup, unsigned rate) {
+  const auto channels = static_cast<int>(setup.Channels);
+  if (setup.Nominal == -1) {
+    return Api.vorbis_encode_setup_vbr(&FInfo, channels, rate, setup.Quality) == 0 &&
+           Api.vorbis_encode_setup_init(&FInfo) == 0;
+  }
+  return Api.vorbis_encode_init(&FInfo, channels, rate, setup.Maximum, setup.Nominal,
+                                setup.Minimum) == 0;
+}
+
 void VorbisStreamEncoder::Encode(const uint8_t* pcm, std::size_t bytes, unsigned bitsPerSample) {
-  float** buffer = Api.vorbis_analysis_buffer(&FDsp, kMaxFrames);
   const unsigned width = std::max(1U, bitsPerSample / 8);
   const std::size_t frameSize = static_cast<std::size_t>(FChannels) * width;
   const auto frames =
       static_cast<int>(std::min<std::size_t>(bytes / frameSize, std::size_t{kMaxFrames}));
+  // Without resampling the samples go straight into the analysis buffer.
+  float* const* planar = FResampler ? FPlanarPointers.data()
+                                    : Api.vorbis_analysis_buffer(&FDsp, kMaxFrames);
   for (int i = 0; i < frames; ++i) {
     const uint8_t* frame = pcm + static_cast<std::size_t>(i) * frameSize;
-    for (unsigned c = 0; c < FChannels; ++c) buffer[c][i] = SampleValue(frame + c * width, width);
+    for (unsigned c = 0; c < FChannels; ++c) planar[c][i] = SampleValue(frame + c * width, width);
   }
-  Api.vorbis_analysis_wrote(&FDsp, frames);
+  if (!FResampler) {
+    Api.vorbis_analysis_wrote(&FDsp, frames);
+  } else if (frames > 0) {
+    Analyse(planar, frames);
+  } else {
+    FlushResampler();
+    Api.vorbis_analysis_wrote(&FDsp, 0);
+  }
+  DrainPackets();
+}
+
+void VorbisStreamEncoder::Analyse(const float* const* planar, int frames) {
+  const int capacity = FResampler->MaxOutput(frames);
+  float** buffer = Api.vorbis_analysis_buffer(&FDsp, capacity);
+  const int made = FResampler->Convert(buffer, capacity, planar, frames);
+  Api.vorbis_analysis_wrote(&FDsp, made);
+  DrainPackets();
+}
+
+void VorbisStreamEncoder::FlushResampler() {
+  const int capacity = FResampler->MaxOutput(0);
+  if (capacity <= 0) return;
+  float** buffer = Api.vorbis_analysis_buffer(&FDsp, capacity);
+  const int made = FResampler->Flush(buffer, capacity);
+  // Writing 0 frames would end the stream here; the caller ends it once everything is in.
+  if (made > 0) Api.vorbis_analysis_wrote(&FDsp, made);
   DrainPackets();
 }
 
@@ -139,6 +201,9 @@ void VorbisStreamEncoder::Release() {
   if (FStage != Stage::Closed) Api.vorbis_info_clear(&FInfo);
   FStage = Stage::Closed;
   FOut = nullptr;
+  FResampler.reset();
+  FPlanar.clear();
+  FPlanarPointers.clear();
   std::memset(&FDsp, 0, sizeof FDsp);
   std::memset(&FBlock, 0, sizeof FBlock);
   std::memset(&FStream, 0, sizeof FStream);

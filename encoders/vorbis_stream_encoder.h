@@ -2,8 +2,11 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
+#include <vector>
 
 #include "encoders/vorbis_library.h"
+#include "encoders/vorbis_resampler.h"
 #include "pipeline/au_stream.h"
 #include "tags/au_tags.h"
 
@@ -35,7 +38,8 @@ public:
 
   // Sets the encoder up, adds every non-empty field of `comments` in key order and writes the
   // headers to `out`, which must outlive the stream. Raises EAuException when the set-up is
-  // refused.
+  // refused. A rate outside 8000..48000 that the encoder refuses is resampled to the nearest
+  // common rate it accepts.
   void Open(const VorbisEncoderSetup& setup, const TAuTags& comments, int serial, TAuStream& out);
 
   // Encodes `bytes` of interleaved PCM (8, 16 or 24 bits) and writes the pages that are full; 0
@@ -44,6 +48,8 @@ public:
   void Encode(const uint8_t* pcm, std::size_t bytes, unsigned bitsPerSample);
 
   bool EndOfStream() const { return FEndOfStream; }
+  // The rate the stream is encoded at (after Open): the input's own, or the one resampled to.
+  unsigned SampleRate() const { return FRate; }
   // True once the headers are written, until Release.
   bool Writing() const { return FStage == Stage::Writing; }
 
@@ -52,6 +58,13 @@ public:
 
 private:
   enum class Stage { Closed, Described, Commented, Analysing, Writing };
+  // Sets FInfo up at the first rate the encoder accepts and returns it.
+  unsigned ChooseRate(const VorbisEncoderSetup& setup);
+  bool Configure(const VorbisEncoderSetup& setup, unsigned rate);
+  // Hands `frames` frames of the planar input to the analysis, through the resampler if any.
+  void Analyse(const float* const* planar, int frames);
+  // Gives the analysis what the resampler still holds once the input has ended.
+  void FlushResampler();
   void WritePage(const ogg_page& page);
   void DrainPackets();
 
@@ -59,6 +72,10 @@ private:
   Stage FStage = Stage::Closed;
   bool FEndOfStream = false;
   unsigned FChannels = 0;
+  unsigned FRate = 0;
+  std::unique_ptr<VorbisResampler> FResampler;
+  std::vector<std::vector<float>> FPlanar;  // the input converted, before resampling
+  std::vector<float*> FPlanarPointers;
   TAuStream* FOut = nullptr;
   vorbis_info FInfo;
   vorbis_comment FComment;

@@ -103,6 +103,60 @@ INSTANTIATE_TEST_SUITE_P(Formats, VorbisWriting,
                                   "ch_" + (c.Nominal == brAutoSelect ? "quality" : "managed");
                          });
 
+// A source rate, the writer's mode and the rate its file holds.
+struct RateCase {
+  unsigned Rate;
+  unsigned Channels;
+  TVorbisBitRate Nominal;  // brAutoSelect = quality mode
+  unsigned Written;
+};
+
+void PrintTo(const RateCase& c, std::ostream* os) {
+  *os << c.Rate << " Hz " << c.Channels << " ch bitrate " << c.Nominal << ", written at "
+      << c.Written << " Hz";
+}
+
+class VorbisRates : public ::testing::TestWithParam<RateCase> {};
+
+// The encoder takes what it can at the source's own rate; a rate it refuses is resampled to the
+// nearest common one it accepts. Either way the file states its true rate, lasts as long as the
+// source and keeps its pitch, and the writer tells the rate it wrote.
+TEST_P(VorbisRates, UnusualRatesAreEncodedOrResampledNotRelabelled) {
+  const RateCase c = GetParam();
+  const auto file = test::TempDir("ogg-rate-" + std::to_string(c.Rate) + "-" +
+                                  std::to_string(c.Nominal)) / "out.ogg";
+  test::PcmInput input(test::Sine(1.0, c.Rate, c.Channels, 200.0), c.Channels, c.Rate, 30000);
+  TVorbisOut out;
+  out.SetFileName(file.string());
+  out.SetDesiredNominalBitrate(c.Nominal);
+  ASSERT_EQ(RunToEnd(out, input), "");
+  EXPECT_EQ(out.OutputSampleRate(), c.Written);
+
+  const auto probed = test::Probe(file);
+  EXPECT_EQ(probed.SampleRate, c.Written);
+  EXPECT_NEAR(probed.Duration, 1.0, 0.01);
+  const auto decoded = test::Decode(file, c.Written, c.Channels);
+  const auto reference = test::Sine(1.0, c.Written, c.Channels, 200.0);
+  for (unsigned ch = 0; ch < c.Channels; ++ch) {
+    EXPECT_GT(test::BestCorrelation(reference, decoded, c.Channels, ch, 100), 0.9) << ch;
+  }
+  const auto info = test::RunCommand("ogginfo " + test::Quote(file));
+  EXPECT_EQ(info.Status, 0) << info.Output;
+}
+
+INSTANTIATE_TEST_SUITE_P(Rates, VorbisRates,
+                         ::testing::Values(RateCase{192000, 2, brAutoSelect, 192000},
+                                           RateCase{1000, 1, brAutoSelect, 1000},
+                                           RateCase{768000, 2, brAutoSelect, 192000},
+                                           RateCase{192000, 2, bitrate128, 48000},
+                                           RateCase{96000, 1, bitrate64, 48000},
+                                           RateCase{1000, 2, bitrate128, 16000}),
+                         [](const auto& info) {
+                           const auto& c = info.param;
+                           return std::to_string(c.Rate) + "Hz_" +
+                                  (c.Nominal == brAutoSelect ? "quality" : "managed");
+                         });
+
 TEST(VorbisOut, EmptyInputAndAppendGiveValidStreams) {
   const auto file = test::TempDir("ogg-append") / "out.ogg";
   TVorbisOut out;
@@ -138,6 +192,14 @@ TEST(VorbisOut, FailuresEndTheRunWithTheirMessage) {
   test::PcmInput mono(test::Sine(0.5, 8000, 1), 1, 8000);
   EXPECT_EQ(RunToEnd(out, mono),
             "Vorbis codec setup with the requested bitrate failed. Try a lower bitrate.");
+
+  // Rates that cannot be handed to the libraries are refused by name.
+  for (const unsigned rate : {0u, 3000000000u}) {
+    test::PcmInput odd(test::Sine(0.1, 8000, 1), 1, rate);
+    EXPECT_EQ(RunToEnd(out, odd), "Cannot write out.ogg: " + std::to_string(rate) +
+                                      " Hz is not a sample rate Ogg Vorbis can write.");
+    EXPECT_EQ(out.OutputSampleRate(), 0u);
+  }
 }
 
 }  // namespace
