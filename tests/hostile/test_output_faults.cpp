@@ -78,7 +78,7 @@ protected:
         }
     }
 
-    // Long enough that a fault lands while the save runs, in every format.
+    // A noisy stereo source (noise keeps the encoded files large), its bytes kept for comparison.
     fs::path MakeSource(double seconds) {
         const fs::path path = dir_ / "source.wav";
         WriteWav(path, NoisyTone(static_cast<size_t>(44100 * seconds), 2), 44100, 2);
@@ -151,6 +151,7 @@ TEST_P(OutputFaults, TellsTheUserAndLeavesTheSourceAlone) {
             break;
         }
         case Fault::FolderRemovedMidSave:
+            // Two minutes keep every writer busy long enough to be caught mid-save.
             source = MakeSource(120.0);
             fs::create_directory(dir_ / "going");
             output = dir_ / "going" / outputName;
