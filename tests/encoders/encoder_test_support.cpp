@@ -132,6 +132,21 @@ std::vector<int16_t> Decode(const std::filesystem::path& file, unsigned sampleRa
   return samples;
 }
 
+double Correlation(const std::vector<int16_t>& reference, const std::vector<int16_t>& decoded,
+                   unsigned channels, unsigned channel, std::size_t first, std::size_t frames,
+                   std::ptrdiff_t shift) {
+  double sumRef = 0, sumDec = 0, sumProd = 0;
+  for (std::size_t i = first; i < first + frames; ++i) {
+    const double r = reference[i * channels + channel];
+    const auto j = static_cast<std::size_t>(static_cast<std::ptrdiff_t>(i) + shift);
+    const double d = decoded[j * channels + channel];
+    sumRef += r * r;
+    sumDec += d * d;
+    sumProd += r * d;
+  }
+  return sumRef > 0 && sumDec > 0 ? sumProd / std::sqrt(sumRef * sumDec) : 0.0;
+}
+
 double BestCorrelation(const std::vector<int16_t>& reference, const std::vector<int16_t>& decoded,
                        unsigned channels, unsigned channel, int maxShift) {
   const std::size_t frames = std::min(reference.size(), decoded.size()) / channels;
@@ -141,16 +156,7 @@ double BestCorrelation(const std::vector<int16_t>& reference, const std::vector<
   const std::size_t count = frames - 2 * static_cast<std::size_t>(maxShift);
   double best = 0.0;
   for (int shift = -maxShift; shift <= maxShift; ++shift) {
-    double sumRef = 0, sumDec = 0, sumProd = 0;
-    for (std::size_t i = first; i < first + count; ++i) {
-      const double r = reference[i * channels + channel];
-      const auto j = static_cast<std::size_t>(static_cast<std::ptrdiff_t>(i) + shift);
-      const double d = decoded[j * channels + channel];
-      sumRef += r * r;
-      sumDec += d * d;
-      sumProd += r * d;
-    }
-    if (sumRef > 0 && sumDec > 0) best = std::max(best, sumProd / std::sqrt(sumRef * sumDec));
+    best = std::max(best, Correlation(reference, decoded, channels, channel, first, count, shift));
   }
   return best;
 }

@@ -72,6 +72,12 @@ ProbedStream Probe(const std::filesystem::path& file);
 std::vector<int16_t> Decode(const std::filesystem::path& file, unsigned sampleRate,
                             unsigned channels);
 
+// The normalised correlation of one channel over `frames` frames, from `first` in `reference` and
+// from first + shift in `decoded` (both must hold them); 0 when either is silent there.
+double Correlation(const std::vector<int16_t>& reference, const std::vector<int16_t>& decoded,
+                   unsigned channels, unsigned channel, std::size_t first, std::size_t frames,
+                   std::ptrdiff_t shift);
+
 // The largest normalised cross-correlation of one channel of `decoded` with the same channel of
 // `reference` over shifts of up to `maxShift` frames (encoders add a delay of their own).
 double BestCorrelation(const std::vector<int16_t>& reference, const std::vector<int16_t>& decoded,
