@@ -26,6 +26,26 @@ constexpr int64_t kDecodeForwardSeconds = 10;
 // A decoder that keeps failing without ever taking input again is treated as ended.
 constexpr int kMaxDecodeErrors = 1000;
 
+// A length the container only estimates may claim at most this long, or longer when the file is
+// big enough to hold that much at kLowestBitsPerSecond, below what any codec read here encodes at.
+// Anything more is a damaged or hostile header, not audio.
+constexpr int64_t kLongestEstimateSeconds = 24 * 60 * 60;
+constexpr int64_t kLowestBitsPerSecond = 1000;
+
+// Bytes of `frames` frames, or -1 when the count is negative or the product does not fit.
+int64_t BytesOfFrames(int64_t frames, int64_t frameBytes) {
+  int64_t bytes = 0;
+  if (frames < 0 || __builtin_mul_overflow(frames, frameBytes, &bytes)) return -1;
+  return bytes;
+}
+
+// The most frames an estimated length of a `fileBytes`-byte file at `rate` may claim.
+int64_t MostEstimatedFrames(uint32_t rate, int64_t fileBytes) {
+  const int64_t seconds = std::max(kLongestEstimateSeconds, fileBytes / (kLowestBitsPerSecond / 8));
+  int64_t frames = 0;
+  return __builtin_mul_overflow(seconds, int64_t{rate}, &frames) ? INT64_MAX : frames;
+}
+
 bool FamilyAccepts(DecoderStream::Family family, std::string_view demuxer) {
   static constexpr std::array<std::string_view, 5> kCore{"wav", "w64", "mp3", "ogg", "aiff"};
   switch (family) {
@@ -62,14 +82,21 @@ std::unique_ptr<DecoderStream> DecoderStream::Open(const std::filesystem::path& 
     const int64_t frames = stream->CountFrames();
     stream->CloseDecoder();
     if (frames < 0 || !stream->OpenDecoder()) return nullptr;
-    stream->lengthBytes_ = frames * frameBytes;
+    stream->lengthBytes_ = BytesOfFrames(frames, frameBytes);
     stream->exactLength_ = true;
-  } else if (audio->duration != AV_NOPTS_VALUE && audio->duration > 0) {
-    const AVRational perFrame{1, static_cast<int>(stream->format_.SampleRate)};
-    stream->lengthBytes_ = av_rescale_q(audio->duration, audio->time_base, perFrame) * frameBytes;
-  } else if (stream->container_->duration != AV_NOPTS_VALUE && stream->container_->duration > 0) {
-    stream->lengthBytes_ =
-        av_rescale(stream->container_->duration, stream->format_.SampleRate, AV_TIME_BASE) * frameBytes;
+  } else {
+    // An estimate from the headers: an overflowing or absurd one leaves the length untold (-1),
+    // which the loader reports as an invalid file. av_rescale gives INT64_MIN on overflow.
+    int64_t frames = -1;
+    if (audio->duration != AV_NOPTS_VALUE && audio->duration > 0) {
+      const AVRational perFrame{1, static_cast<int>(stream->format_.SampleRate)};
+      frames = av_rescale_q(audio->duration, audio->time_base, perFrame);
+    } else if (stream->container_->duration != AV_NOPTS_VALUE && stream->container_->duration > 0) {
+      frames = av_rescale(stream->container_->duration, stream->format_.SampleRate, AV_TIME_BASE);
+    }
+    const int64_t fileBytes = std::max<int64_t>(avio_size(stream->container_->pb), 0);
+    if (frames <= MostEstimatedFrames(stream->format_.SampleRate, fileBytes))
+      stream->lengthBytes_ = BytesOfFrames(frames, frameBytes);
   }
   // A source must yield audio, unless it is an exactly counted empty one.
   const bool decodable = stream->DecodeNext();
@@ -265,14 +292,18 @@ bool DecoderStream::SeekByTimestamp(int64_t targetFrame) {
   const AVStream* audio = container_->streams[streamIndex_];
   const AVRational perFrame{1, static_cast<int>(format_.SampleRate)};
   const int64_t base = firstPts_ != INT64_MIN ? firstPts_ : (audio->start_time != AV_NOPTS_VALUE ? audio->start_time : 0);
-  const int64_t target = base + av_rescale_q(targetFrame, perFrame, audio->time_base);
+  // Timestamps come from the file: a sum or difference that overflows is no place to seek to.
+  int64_t target = 0;
+  if (__builtin_add_overflow(base, av_rescale_q(targetFrame, perFrame, audio->time_base), &target)) return false;
   if (avformat_seek_file(container_, streamIndex_, INT64_MIN, target, target, 0) < 0) return false;
   avcodec_flush_buffers(codec_);
   swr_free(&resampler_);
   endOfInput_ = false;
   drained_ = false;
   if (!DecodeNext() || lastFramePts_ == AV_NOPTS_VALUE) return false;
-  const int64_t landed = av_rescale_q(lastFramePts_ - base, audio->time_base, perFrame);
+  int64_t elapsed = 0;
+  if (__builtin_sub_overflow(lastFramePts_, base, &elapsed)) return false;
+  const int64_t landed = av_rescale_q(elapsed, audio->time_base, perFrame);
   if (landed > targetFrame || landed < 0) return false;
   positionFrames_ = landed;
   return SkipFrames(targetFrame - landed);

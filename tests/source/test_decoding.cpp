@@ -40,6 +40,65 @@ std::vector<uint8_t> ReadAll(HSTREAM stream, uint32_t chunk = 2048) {
   return all;
 }
 
+void PutLe(std::string& bytes, uint64_t value, int size) {
+  for (int i = 0; i < size; ++i) bytes.push_back(static_cast<char>(value >> (8 * i)));
+}
+
+// A 16-bit PCM WAV whose data chunk claims `claimedBytes` and holds `realBytes` (of 0x10).
+std::string WavBytes(uint32_t rate, uint16_t channels, uint32_t claimedBytes, std::size_t realBytes) {
+  std::string wav = "RIFF";
+  PutLe(wav, 36 + static_cast<uint64_t>(claimedBytes), 4);
+  wav += "WAVEfmt ";
+  PutLe(wav, 16, 4);
+  PutLe(wav, 1, 2);
+  PutLe(wav, channels, 2);
+  PutLe(wav, rate, 4);
+  PutLe(wav, uint64_t{rate} * channels * 2, 4);
+  PutLe(wav, channels * 2u, 2);
+  PutLe(wav, 16, 2);
+  wav += "data";
+  PutLe(wav, claimedBytes, 4);
+  wav.append(realBytes, '\x10');
+  return wav;
+}
+
+// The checksum of an Ogg page (its own checksum field zeroed).
+uint32_t OggCrc(const std::string& page) {
+  uint32_t crc = 0;
+  for (const char byte : page) {
+    crc ^= static_cast<uint32_t>(static_cast<uint8_t>(byte)) << 24;
+    for (int bit = 0; bit < 8; ++bit) crc = (crc & 0x80000000u) ? (crc << 1) ^ 0x04C11DB7u : crc << 1;
+  }
+  return crc;
+}
+
+// The fixture Ogg with its last page claiming `granule` samples.
+std::string OggEndingAt(uint64_t granule) {
+  std::ifstream in(FixturePath("comments_44100.ogg"), std::ios::binary);
+  std::string ogg{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  const std::size_t last = ogg.rfind("OggS");
+  std::string field;
+  PutLe(field, granule, 8);
+  ogg.replace(last + 6, 8, field);
+  ogg.replace(last + 22, 4, std::string(4, '\0'));
+  field.clear();
+  PutLe(field, OggCrc(ogg.substr(last)), 4);
+  ogg.replace(last + 22, 4, field);
+  return ogg;
+}
+
+// The fixture MP3 with its Info header claiming `frames` frames.
+std::string Mp3ClaimingFrames(uint32_t frames) {
+  std::ifstream in(FixturePath("tagged_22050_64k.mp3"), std::ios::binary);
+  std::string mp3{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  const std::size_t info = mp3.find("Info");
+  if (info == std::string::npos) return {};
+  const char count[4] = {static_cast<char>(frames >> 24), static_cast<char>(frames >> 16),
+                         static_cast<char>(frames >> 8), static_cast<char>(frames)};
+  mp3.replace(info + 8, 4, count, 4);  // after the tag and its flags
+  return mp3;
+}
+
 int16_t SampleAt(const std::vector<uint8_t>& pcm, size_t index) {
   return static_cast<int16_t>(pcm[2 * index] | (pcm[2 * index + 1] << 8));
 }
@@ -239,18 +298,7 @@ TEST_F(DecodingTest, DamagedOrMissingInputFailsOrDecodesWithoutHanging) {
 // A name is always a file: one that reads like an FFmpeg protocol (here a data: URL holding a
 // whole, valid WAV) must not be decoded from the name itself.
 TEST_F(DecodingTest, ANameThatLooksLikeAProtocolIsOnlyAFile) {
-  std::string wav = "RIFF";
-  const auto put32 = [&](uint32_t v) { for (int i = 0; i < 4; ++i) wav.push_back(static_cast<char>(v >> (8 * i))); };
-  put32(36 + 400);
-  wav += "WAVEfmt ";
-  put32(16);
-  put32(1 | 1u << 16);  // PCM, mono
-  put32(8000);
-  put32(16000);
-  put32(2 | 16u << 16);  // block align 2, 16 bits
-  wav += "data";
-  put32(400);
-  wav.append(400, '\x10');
+  const std::string wav = WavBytes(8000, 1, 400, 400);
   static const char* const kDigits = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
   std::string base64;
   for (std::size_t i = 0; i < wav.size(); i += 3) {
@@ -277,6 +325,45 @@ TEST_F(DecodingTest, AWavHeaderClaimingMoreDataThanThereIsGivesTheRealLength) {
   EXPECT_EQ(length % 4, 0u);
   BASS_StreamFree(stream);
   fs::remove_all(cut.parent_path());
+}
+
+struct CraftedFile {
+  std::string Name;
+  std::string Bytes;
+  uint32_t Rate;
+  int64_t Length;  // bytes; -1: untold, so the loader calls the file invalid
+};
+
+// Headers claiming more than any file holds: the length is the real one, or untold, never an
+// overflowed or absurd product; and every rate up to the decoder's highest comes through as it is.
+TEST_F(DecodingTest, AbsurdLengthsInHeadersAreNeverTaken) {
+  const std::vector<CraftedFile> cases{
+      {"huge_data_192k.wav", WavBytes(192000, 2, 0xFFFFFFF0u, 768000), 192000, 768000},
+      {"huge_data_1k.wav", WavBytes(1000, 1, 0xFFFFFFF0u, 2000), 1000, 2000},
+      {"rate_768k.wav", WavBytes(768000, 1, 1536, 1536), 768000, 1536},
+      {"granule_max.ogg", OggEndingAt(0x7FFFFFFFFFFFFFF0u), 44100, -1},
+      {"granule_years.ogg", OggEndingAt(uint64_t{1} << 40), 44100, -1},
+      {"granule_true.ogg", OggEndingAt(66150), 44100, 66150 * 4},
+      {"frames_max.mp3", Mp3ClaimingFrames(0xFFFFFFFFu), 22050, -1},
+  };
+  for (const CraftedFile& c : cases) {
+    SCOPED_TRACE(c.Name);
+    ASSERT_FALSE(c.Bytes.empty()) << "the fixture lacks the header to change";
+    const fs::path file = Scratch(c.Name);
+    std::ofstream(file, std::ios::binary) << c.Bytes;
+    const HSTREAM stream = OpenByExtension(file);
+    ASSERT_NE(stream, 0u);
+    BASS_CHANNELINFO info;
+    ASSERT_TRUE(BASS_ChannelGetInfo(stream, &info));
+    EXPECT_EQ(info.freq, c.Rate);
+    const uint64_t length = BASS_ChannelGetLength(stream, BASS_POS_BYTE);
+    EXPECT_EQ(length, c.Length < 0 ? BASS_POSITION_ERROR : static_cast<uint64_t>(c.Length));
+    if (c.Length >= 0 && c.Name.ends_with(".wav")) {
+      EXPECT_EQ(ReadAll(stream).size(), length);
+    }
+    BASS_StreamFree(stream);
+  }
+  fs::remove_all(Scratch("").parent_path());
 }
 
 TEST_F(DecodingTest, NonAsciiNamesOpen) {
