@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDialog>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QLabel>
@@ -10,12 +11,15 @@
 #include <QRegion>
 #include <QScreen>
 #include <QShortcut>
+#include <QThread>
+#include <QTimer>
 #include <QWindow>
 #include <algorithm>
 #include <chrono>
 #include <filesystem>
 
 #include "app/artwork.h"
+#include "app/dialog_start_folder.h"
 #include "app/hint_delay_style.h"
 #include "app/queue_drainer.h"
 #include "app/window_preview_display.h"
@@ -46,6 +50,7 @@ constexpr int kClientHeight = 497;
 constexpr int kCornerEllipse = 15;
 constexpr int kHintDelayMs = 300;
 constexpr auto kTeardownWait = std::chrono::milliseconds(300);
+constexpr auto kCloseRetry = std::chrono::milliseconds(20);
 }  // namespace
 
 TForm1::TForm1(ProcessingOptions& options, SpectralEngine& engine, Dialogs& dialogs, QWidget* parent)
@@ -223,6 +228,28 @@ void TForm1::VrHotImage3Click() {
 
 void TForm1::VrHotImage4Click() { showMinimized(); }
 
+void TForm1::RequestClose() {
+  closeRequested_ = true;
+  // A dialog waits for an answer nobody will give now; its caller then carries on as if cancelled.
+  QWidget* modal = QApplication::activeModalWidget();
+  if (auto* dialog = qobject_cast<QDialog*>(modal))
+    dialog->reject();
+  else if (modal != nullptr)
+    modal->close();
+  if (Exporting()) {
+    // LeaveExportState comes back here once the writer has finished the shortened file.
+    SpeedButton6Click();
+    return;
+  }
+  // Inside a dialog's own event loop the code that opened it still has to return; closing under
+  // it would take the loader and the save away from it.
+  if (modal != nullptr || QThread::currentThread()->loopLevel() > 1) {
+    QTimer::singleShot(kCloseRetry, this, &TForm1::RequestClose);
+    return;
+  }
+  SpeedButton3Click();
+}
+
 void TForm1::closeEvent(QCloseEvent* event) {
   // Whatever asks to close (the window manager, a key), a running save keeps the window: closing
   // it would cut the file being written.
@@ -274,7 +301,7 @@ void TForm1::SpeedButton1Click() {
       "Supported audio files (wav, ogg, wma, mp3, flac)|*.wav;*.mp3;*.ogg;*.wma;*.flac|Wave audio (*.wav)|*.wav|"
       "OggVorbis audio (*.ogg)|*.ogg|MP3 audio (*.mp3)|*.mp3|Windows Media Audio (*.wma)|*.wma|"
       "FLAC audio (*.flac)|*.flac";
-  request.initialFolder = loader_->Info().LastDirectory;
+  request.initialFolder = DialogStartFolder(loader_->Info().LastDirectory);
   if (const std::optional<std::string> chosen = dialogs_.OpenFile(request)) LoadFile(*chosen);
 }
 
@@ -400,7 +427,7 @@ void TForm1::SpeedButton2Click() {
   FileDialogRequest request;
   request.title = "Save audio as...";
   request.filter = settings_.SaveFilter();
-  request.initialFolder = export_->LastSaveFolder();
+  request.initialFolder = DialogStartFolder(export_->LastSaveFolder());
   request.initialName = loader_->SuggestedName();
   request.defaultExtension = "wav";
   const std::optional<std::string> chosen = dialogs_.SaveFile(request);
@@ -446,6 +473,8 @@ void TForm1::LeaveExportState() {
   Led1->SetOn(false);
   repaint();
   ProgressBar1->SetPosition(0);
+  // Queued: the save command is still on the stack, and closing releases it.
+  if (closeRequested_) QMetaObject::invokeMethod(this, &TForm1::RequestClose, Qt::QueuedConnection);
 }
 
 void TForm1::ShowExportProgress(int perMille) { ProgressBar1->SetPosition(perMille); }

@@ -63,6 +63,10 @@ class TForm1 : public QWidget, public ExportHost {
   void att1Change(int position);
   // Loads `path` as if it had been chosen in the open dialog (drops use it too).
   void LoadFile(const std::string& path);
+  // A close asked for from outside the window (a termination signal): open dialogs are
+  // dismissed, a running save is cancelled and its writer allowed to finish the file, then the
+  // window closes as its Close control does.
+  void RequestClose();
 
   bool Exporting() const;
   bool CommandEnabled(const TImageButton* button) const;
@@ -181,6 +185,7 @@ class TForm1 : public QWidget, public ExportHost {
   std::unique_ptr<ExportDriver> export_;
   bool audioStarted_ = false;
   bool closed_ = false;
+  bool closeRequested_ = false;
 };
 
 }  // namespace murmex

@@ -2,9 +2,11 @@
 #include <QApplication>
 #include <QFileInfo>
 #include <QTimer>
+#include <cstdio>
 
 #include "app/form1.h"
 #include "app/qt_dialogs.h"
+#include "app/termination_signals.h"
 #include "app/widgets/skin.h"
 #include "engine/fftw_interface.h"
 #include "engine/processing_options.h"
@@ -16,6 +18,12 @@ int main(int argc, char* argv[]) {
   QApplication::setApplicationDisplayName(murmex::kApplicationTitle);
   QGuiApplication::setDesktopFileName("murmex");
   murmex::skin::InstallFontSubstitutes();
+  // Watched before anything else can claim them: kill, Ctrl+C and logout close the window
+  // the way its Close control does.
+  murmex::TerminationSignals terminationSignals;
+  if (!terminationSignals.Error().empty())
+    std::fprintf(stderr, "murmex: %s; a termination signal will end the program at once\n",
+                 terminationSignals.Error().c_str());
 
   // One engine and one set of options for the whole program.
   murmex::ProcessingOptions options;
@@ -23,6 +31,7 @@ int main(int argc, char* argv[]) {
   murmex::QtDialogs dialogs(nullptr);
   murmex::TForm1 form(options, engine, dialogs);
   dialogs.SetParent(&form);
+  QObject::connect(&terminationSignals, &murmex::TerminationSignals::received, &form, &murmex::TForm1::RequestClose);
   form.show();
   // Measure the transforms once the window is on screen, before the user can press Play.
   QTimer::singleShot(0, [] { murmex::FftwInterface::WarmUpPlanner(); });

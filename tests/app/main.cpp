@@ -9,5 +9,7 @@ int main(int argc, char** argv) {
   int failures = 0;
   failures += RunWidgetKitTests(argc, argv);
   failures += RunForm1Tests(argc, argv);
+  failures += RunTerminationTests(argc, argv);
+  failures += RunDialogStartFolderTests(argc, argv);
   return failures == 0 ? 0 : 1;
 }

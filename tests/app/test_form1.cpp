@@ -359,6 +359,41 @@ class Form1Test : public QObject {
     QCOMPARE(LittleEndian32(wav, 40), uint32_t(wav.size() - 44));
   }
 
+  void FailedSaveIsShownAndNoDialogOpensInAKernelFolder() {
+    Form1Fixture f;
+    TForm1& w = *f.form;
+    Load(f, FixturePath("mono_22050.wav"));
+    f.dialogs.fileAnswers.push_back("/proc/take1.wav");
+    QTest::mouseClick(w.SpeedButton2, Qt::LeftButton);
+    QTRY_VERIFY_WITH_TIMEOUT(!w.Exporting(), 20000);
+    QCOMPARE(f.dialogs.messages.size(), size_t(1));
+    QCOMPARE(f.dialogs.messages.back().icon, MessageIcon::Error);
+    QVERIFY2(f.dialogs.messages.back().text.find("/proc/take1.wav") != std::string::npos,
+             f.dialogs.messages.back().text.c_str());
+    QCOMPARE(f.ButtonStates(), QString("111100"));
+
+    // Listing /proc can block for ever: neither dialog starts there, whatever was chosen last.
+    Load(f, "/proc/version");
+    f.dialogs.fileAnswers.push_back(std::nullopt);
+    QTest::mouseClick(w.SpeedButton1, Qt::LeftButton);
+    Load(f, FixturePath("mono_22050.wav"));
+    f.dialogs.fileAnswers.push_back(std::nullopt);
+    QTest::mouseClick(w.SpeedButton2, Qt::LeftButton);
+    QCOMPARE(f.dialogs.openRequests.size(), size_t(4));
+    QVERIFY(!f.dialogs.openRequests[2].initialFolder.starts_with("/proc"));
+    QVERIFY(!f.dialogs.saveRequests.back().initialFolder.starts_with("/proc"));
+  }
+
+  void WindowShowsTheSaveCommandsError() {
+    Form1Fixture f;
+    f.form->ReportExportError("The source ended early: 3.0 of 5.0 s saved.");
+    QCOMPARE(f.dialogs.messages.size(), size_t(1));
+    QCOMPARE(f.dialogs.messages.back().text, std::string("The source ended early: 3.0 of 5.0 s saved."));
+    QCOMPARE(f.dialogs.messages.back().caption, std::string("Save failed"));
+    QCOMPARE(f.dialogs.messages.back().icon, MessageIcon::Error);
+    QCOMPARE(f.dialogs.messages.back().buttons, MessageButtons::Ok);
+  }
+
   void PreviewRunsToTheEndAndGivesTheCommandsBack() {
     Form1Fixture f;
     TForm1& w = *f.form;

@@ -1,0 +1,197 @@
+#include <QApplication>
+#include <QLabel>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <csignal>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "app/form1.h"
+#include "app/qt_dialogs.h"
+#include "app/termination_signals.h"
+#include "app/widgets/skin_label.h"
+#include "engine/processing_options.h"
+#include "engine/spectral_engine.h"
+#include "tests/app/form1_fixture.h"
+#include "tests/app/test_suites.h"
+#include "tests/fixtures/fixture_paths.h"
+
+using namespace murmex;
+using murmex::testing::FixturePath;
+using murmex::testing::Form1Fixture;
+
+namespace {
+
+using Handler = void (*)(int);
+
+Handler CurrentHandler(int signalNumber) {
+  struct sigaction action {};
+  sigaction(signalNumber, nullptr, &action);
+  return action.sa_handler;
+}
+
+// Puts the given signals back to their default action for a while, then restores their handlers.
+class DefaultActions {
+ public:
+  explicit DefaultActions(std::initializer_list<int> signalNumbers) {
+    struct sigaction byDefault {};
+    byDefault.sa_handler = SIG_DFL;
+    for (const int signalNumber : signalNumbers) {
+      struct sigaction old {};
+      sigaction(signalNumber, &byDefault, &old);
+      saved_.emplace_back(signalNumber, old);
+    }
+  }
+  ~DefaultActions() {
+    for (const auto& [signalNumber, old] : saved_) sigaction(signalNumber, &old, nullptr);
+  }
+  DefaultActions(const DefaultActions&) = delete;
+  DefaultActions& operator=(const DefaultActions&) = delete;
+
+ private:
+  std::vector<std::pair<int, struct sigaction>> saved_;
+};
+
+uint32_t LittleEndian32(const std::string& bytes, size_t at) {
+  uint32_t value = 0;
+  for (int i = 3; i >= 0; --i) value = (value << 8) | static_cast<unsigned char>(bytes[at + i]);
+  return value;
+}
+
+std::string ReadAll(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), {}};
+}
+
+// The window as the program makes it: real dialogs, so a signal can arrive while one is open.
+struct WindowWithRealDialogs {
+  ProcessingOptions options;
+  SpectralEngine engine{options};
+  QtDialogs dialogs{nullptr};
+  TForm1 form{options, engine, dialogs};
+  TerminationSignals watcher;
+
+  WindowWithRealDialogs() {
+    dialogs.SetParent(&form);
+    QObject::connect(&watcher, &TerminationSignals::received, &form, &TForm1::RequestClose);
+    form.show();
+  }
+};
+
+}  // namespace
+
+class TerminationTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void EachSignalBecomesOneCloseRequest_data() {
+    QTest::addColumn<int>("signalNumber");
+    QTest::newRow("SIGTERM") << SIGTERM;
+    QTest::newRow("SIGINT") << SIGINT;
+    QTest::newRow("SIGHUP") << SIGHUP;
+  }
+
+  void EachSignalBecomesOneCloseRequest() {
+    QFETCH(int, signalNumber);
+    const Handler before = CurrentHandler(signalNumber);
+    {
+      TerminationSignals watcher;
+      QVERIFY2(watcher.Error().empty(), watcher.Error().c_str());
+      QSignalSpy received(&watcher, &TerminationSignals::received);
+      QCOMPARE(raise(signalNumber), 0);
+      QTRY_COMPARE(received.count(), 1);
+      QCOMPARE(received.at(0).at(0).toInt(), signalNumber);
+      // A second watcher has no pipe of its own to be told through, and says so.
+      const TerminationSignals second;
+      QVERIFY(!second.Error().empty());
+    }
+    // Gone with the watcher: the signal does what it did before.
+    QVERIFY(CurrentHandler(signalNumber) == before);
+  }
+
+  void SignalIgnoredAtStartStaysIgnored() {
+    struct sigaction ignore {};
+    ignore.sa_handler = SIG_IGN;
+    struct sigaction saved {};
+    QCOMPARE(sigaction(SIGHUP, &ignore, &saved), 0);
+    {
+      TerminationSignals watcher;
+      QSignalSpy received(&watcher, &TerminationSignals::received);
+      QVERIFY(CurrentHandler(SIGHUP) == SIG_IGN);
+      QCOMPARE(raise(SIGHUP), 0);
+      QCOMPARE(raise(SIGTERM), 0);
+      QTRY_COMPARE(received.count(), 1);
+      QCOMPARE(received.at(0).at(0).toInt(), int(SIGTERM));
+    }
+    sigaction(SIGHUP, &saved, nullptr);
+  }
+
+  void AudioLibraryLeavesTheSignalsAlone() {
+    // The audio library only takes signals that still have their default action, as they have
+    // in the program; the test framework's own handlers step aside meanwhile.
+    const DefaultActions defaults({SIGTERM, SIGINT});
+    Form1Fixture f;
+    // The window started the audio output; no message means it did.
+    QVERIFY(f.dialogs.messages.empty());
+    QVERIFY(CurrentHandler(SIGTERM) == SIG_DFL);
+    QVERIFY(CurrentHandler(SIGINT) == SIG_DFL);
+  }
+
+  void IdleWindowCloses() {
+    Form1Fixture f;
+    TerminationSignals watcher;
+    connect(&watcher, &TerminationSignals::received, f.form.get(), &TForm1::RequestClose);
+    QCOMPARE(raise(SIGTERM), 0);
+    QTRY_VERIFY(!f.form->isVisible());
+  }
+
+  void SaveIsCancelledAndItsFileFinishedBeforeTheWindowCloses() {
+    Form1Fixture f;
+    TForm1& w = *f.form;
+    TerminationSignals watcher;
+    connect(&watcher, &TerminationSignals::received, &w, &TForm1::RequestClose);
+    QTemporaryDir folder;
+    const std::filesystem::path written = std::filesystem::path(folder.path().toStdString()) / "cut.wav";
+    f.dialogs.fileAnswers.push_back(FixturePath("stereo_48000.wav").string());
+    f.dialogs.fileAnswers.push_back(written.string());
+    QTest::mouseClick(w.SpeedButton1, Qt::LeftButton);
+    QTest::mouseClick(w.SpeedButton2, Qt::LeftButton);
+    QVERIFY(w.Exporting());
+
+    QCOMPARE(raise(SIGINT), 0);
+    QTRY_VERIFY_WITH_TIMEOUT(!w.isVisible(), 20000);
+    QVERIFY(!w.Exporting());
+    QVERIFY(f.dialogs.messages.empty());
+    const std::string wav = ReadAll(written);
+    QVERIFY(wav.size() >= 44);
+    QCOMPARE(LittleEndian32(wav, 4), uint32_t(wav.size() - 8));
+    QCOMPARE(LittleEndian32(wav, 40), uint32_t(wav.size() - 44));
+  }
+
+  void OpenMessageBoxIsDismissedAndItsCallerFinishesFirst() {
+    WindowWithRealDialogs window;
+    QTemporaryDir folder;
+    const std::filesystem::path garbage = folder.filePath("noise.xyz").toStdString();
+    std::ofstream(garbage) << std::string(4000, 'x');
+    // Raised from inside the "Invalid audio file!" box's own event loop.
+    QTimer::singleShot(50, [] { raise(SIGTERM); });
+    window.form.LoadFile(garbage.string());
+    // The load ran to its end with the window still whole; the close follows from the main loop.
+    QCOMPARE(window.form.Label1->text(), QString("No file loaded"));
+    QVERIFY(window.form.isVisible());
+    QTRY_VERIFY(!window.form.isVisible());
+    QVERIFY(QApplication::activeModalWidget() == nullptr);
+  }
+};
+
+int RunTerminationTests(int argc, char** argv) {
+  TerminationTest test;
+  return QTest::qExec(&test, argc, argv);
+}
+
+#include "test_termination.moc"
