@@ -15,6 +15,17 @@ int ClampReduction(int position) {
 
 }  // namespace
 
+std::string_view MethodName(NoiseReductionMethod method) {
+    return method == NoiseReductionMethod::Adaptive ? "adaptive" : "classic";
+}
+
+std::optional<NoiseReductionMethod> MethodFromName(std::string_view name) {
+    for (auto method : {NoiseReductionMethod::Classic, NoiseReductionMethod::Adaptive}) {
+        if (MethodName(method) == name) return method;
+    }
+    return std::nullopt;
+}
+
 ProcessingOptions::ProcessingOptions()
     : BiasFactor(BiasFactorFor(kBiasInitialPosition)),
       ReductionFactor(ReductionFactorFor(kReductionInitialPosition)) {}

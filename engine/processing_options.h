@@ -1,9 +1,20 @@
 #pragma once
 
 #include <atomic>
+#include <optional>
 #include <string>
+#include <string_view>
 
 namespace murmex {
+
+// How the spectral stage reduces noise. Classic is the engine's original rule set and the
+// default everywhere; adaptive tracks the noise power with speech-presence weighting and
+// applies a log-spectral-amplitude gain to every bin.
+enum class NoiseReductionMethod { Classic, Adaptive };
+
+// "classic" / "adaptive", as command lines and settings spell them.
+std::string_view MethodName(NoiseReductionMethod method);
+std::optional<NoiseReductionMethod> MethodFromName(std::string_view name);
 
 // User settings read by the engine while it runs. The window's thread writes them and the
 // processing thread reads them without locks, so each one is a single atomic value.
@@ -17,6 +28,7 @@ struct ProcessingOptions {
     std::atomic<bool> DcOffsetCorrection{false};          // "DC Offset correction"
     std::atomic<bool> StopNoiseEstimation{false};         // "Stop noise estimation"
     std::atomic<bool> CaptureMinima{false};               // "Capture minima"
+    std::atomic<NoiseReductionMethod> Method{NoiseReductionMethod::Classic};
 };
 
 // Slider ranges and start positions of the two reduction controls.

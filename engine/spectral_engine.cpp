@@ -7,29 +7,7 @@
 #include <stdexcept>
 
 #include "engine/sample_conversion.h"
-
-// The per-block loops get AVX-512 and AVX2 variants next to the baseline one, chosen when the
-// program loads. Wider vectors round every operation as the baseline does, and the unit is
-// built without contraction into fused multiply-adds, so all variants give the same bits. The
-// tests build the engine pinned to one variant as well, so that each is checked on any machine
-// that can run it. Sanitized builds keep to the baseline: the variant is picked by a resolver
-// that runs while the program is loaded, before a sanitizer's runtime is ready. Clang takes a
-// function as multiversioned only where it is defined before its first call, so the loops
-// below come before their callers.
-#if defined(__SANITIZE_THREAD__) || defined(__SANITIZE_ADDRESS__)
-#define MURMEX_SANITIZED_BUILD
-#elif defined(__has_feature)
-#if __has_feature(thread_sanitizer) || __has_feature(address_sanitizer)
-#define MURMEX_SANITIZED_BUILD
-#endif
-#endif
-#if defined(MURMEX_PIN_BASELINE_LOOPS) || defined(MURMEX_SANITIZED_BUILD)
-#define MURMEX_VECTOR_CLONES
-#elif defined(MURMEX_PIN_AVX2_LOOPS)
-#define MURMEX_VECTOR_CLONES __attribute__((target("avx2")))
-#else
-#define MURMEX_VECTOR_CLONES __attribute__((target_clones("avx512f", "avx2", "default")))
-#endif
+#include "engine/vector_clones.h"
 
 namespace murmex {
 
@@ -43,9 +21,6 @@ constexpr float kStepCap = 0.1f;
 constexpr float kNoiseFloor = 1e-20f;
 constexpr float kPreviousRatioWeight = 0.99f;
 constexpr float kCurrentRatioWeight = 0.01f;
-constexpr float kDetailGainThreshold = 0.7f;
-constexpr int kDetailAboveBin = 409;
-constexpr float kDetailFactor = 1.35f;
 constexpr int kInverseShift = 11;  // the inverse transform is 2048 = 2^11 times too large
 constexpr int kLastOddBin = 1023;
 // Below this magnitude a float truncates exactly through a 32-bit integer.
@@ -105,6 +80,12 @@ void SpectralEngine::SetChannels(int channels) {
     }
     channels_ = channels;
     frameLength_ = kFftSize / channels;
+    adaptive_.Configure(channels_, sampleRate_);
+}
+
+void SpectralEngine::SetSampleRate(int sampleRate) {
+    sampleRate_ = sampleRate > 0 ? sampleRate : AdaptiveDenoiser::kDefaultSampleRate;
+    adaptive_.Configure(channels_, sampleRate_);
 }
 
 void SpectralEngine::ResetPreviousMinimum() {
@@ -129,8 +110,12 @@ void SpectralEngine::BuildSmoothingKernel() {
     }
 }
 
-void SpectralEngine::PrepareEngine() {
-    const bool keepEstimate = options_.StopNoiseEstimation.load();
+void SpectralEngine::PrepareEngine() { PrepareRun(options_.StopNoiseEstimation.load()); }
+
+void SpectralEngine::PrepareEngineKeepingNoise() { PrepareRun(true); }
+
+void SpectralEngine::PrepareRun(bool keepEstimate) {
+    adaptive_.Reset(keepEstimate);
     dcFilter_.Reset();
     dcPowerAverage_ = 0.0f;
     bin1PowerAverage_ = 100.0f;
@@ -366,12 +351,28 @@ void SpectralEngine::UpdateCapture() {
     captureActive_ = captureMinima;
 }
 
+void SpectralEngine::AdaptiveStage(int channel, const AdaptiveDenoiser::FrameSettings& settings) {
+    fft_.ExecuteForward();
+    adaptive_.ProcessChannel(channel, fft_.FftSpectrum(), binPower_.data() + channel * kBins,
+                             biasedNoise_.data() + channel * kBins, settings);
+    fft_.ExecuteInverse();
+    ScaleInverse(channel);
+}
+
 void SpectralEngine::ProcessBlock(bool process) {
     const bool spectral = process && fft_.HasPlans();
+    const bool adaptive = spectral && options_.Method.load(std::memory_order_relaxed) == NoiseReductionMethod::Adaptive;
+    AdaptiveDenoiser::FrameSettings settings;
+    if (adaptive) settings = adaptive_.BeginBlock(options_);
     for (int c = 0; c < channels_; ++c) {
         AnalyseChannel(c);
-        if (spectral) SpectralStage(c);
+        if (adaptive) {
+            AdaptiveStage(c, settings);
+        } else if (spectral) {
+            SpectralStage(c);
+        }
     }
+    if (adaptive) adaptive_.EndBlock();
     OverlapAdd();
     UpdateCapture();
     std::copy_n(outputAccumulator_.begin(), kBlockSamples, outputBlock_.begin());

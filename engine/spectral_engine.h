@@ -3,6 +3,7 @@
 #include <array>
 #include <cstdint>
 
+#include "engine/adaptive_denoiser.h"
 #include "engine/dc_offset_filter.h"
 #include "engine/fftw_interface.h"
 #include "engine/processing_options.h"
@@ -11,7 +12,8 @@ namespace murmex {
 
 // Short-time spectral noise reduction of 16-bit PCM blocks: sine-windowed 2048-point frames
 // advancing by half a frame, per-bin noise tracking on the odd bins, Wiener-type gains and
-// overlap-add. Output lags input by one block.
+// overlap-add. Output lags input by one block. The options choose this classic rule set or the
+// adaptive method (AdaptiveDenoiser) per run; framing, windows and latency are the same.
 //
 // All state lives in fixed arrays, so processing a block never allocates. PrepareEngine, the
 // table builders and the set-up calls run on the main thread while no block is processed;
@@ -26,6 +28,14 @@ public:
     static constexpr int kBlockBytes = kBlockSamples * 2;
     static constexpr int kMaxChannels = 2;
 
+    // OutputBlock after block n holds the audio of input block n - 1.
+    static constexpr int kLatencyBlocks = 1;
+    // "Fourier detail amplifier": gains above this threshold in bins above kDetailAboveBin
+    // are raised by kDetailFactor.
+    static constexpr int kDetailAboveBin = 409;
+    static constexpr float kDetailGainThreshold = 0.7f;
+    static constexpr float kDetailFactor = 1.35f;
+
     using StateArray = std::array<float, kStateSize>;
     using Block = std::array<int16_t, kBlockSamples>;
 
@@ -36,6 +46,8 @@ public:
     // Load step: sets the channel count (1 or 2; anything else throws std::invalid_argument)
     // and FrameLength = 2048 / channels.
     void SetChannels(int channels);
+    // Load step: the rate the adaptive method's time constants are set for (default 44100 Hz).
+    void SetSampleRate(int sampleRate);
     // Load step: the next PrepareEngine makes fresh FFT plans.
     void ClearEngineReady() { engineReady_ = false; }
     // Load step: PreviousMinimum = 1.0 for bins 0..1023 of each channel of the source.
@@ -47,6 +59,10 @@ public:
     // Resets the state for a new run and makes the FFT plans when they are missing. With
     // "Stop noise estimation" on, the learnt noise estimate is kept.
     void PrepareEngine();
+    // As PrepareEngine, but the noise estimate learnt by the blocks processed so far is kept
+    // whatever the switches say: a pass over the audio that writes nothing can teach the run
+    // that follows it.
+    void PrepareEngineKeepingNoise();
     // Teardown: releases the FFT plans.
     void ReleasePlans();
 
@@ -66,6 +82,8 @@ public:
     const ProcessingOptions& Options() const { return options_; }
     int Channels() const { return channels_; }
     int FrameLength() const { return frameLength_; }
+    // Sample frames by which the output lags the input.
+    int LatencyFrames() const { return kLatencyBlocks * kBlockSamples / channels_; }
     bool EngineReady() const { return engineReady_; }
     bool CaptureActive() const { return captureActive_; }
     const FftwInterface& Fft() const { return fft_; }
@@ -88,6 +106,7 @@ public:
     const StateArray& BinRatio() const { return binRatio_; }
     const StateArray& PreviousRatio() const { return previousRatio_; }
     const StateArray& BinGain() const { return binGain_; }
+    const AdaptiveDenoiser& Adaptive() const { return adaptive_; }
 
     // Smoothed powers of bins 0 and 1 behind the DC meter; the meter update writes them.
     float DcPowerAverage() const { return dcPowerAverage_; }
@@ -98,8 +117,10 @@ public:
     }
 
 private:
+    void PrepareRun(bool keepEstimate);
     void AnalyseChannel(int channel);
     void SpectralStage(int channel);
+    void AdaptiveStage(int channel, const AdaptiveDenoiser::FrameSettings& settings);
     // Step back from the unnormalised inverse transform to sample units in the channel's frame.
     void ScaleInverse(int channel);
     void TrackNoise(int channel);
@@ -115,7 +136,9 @@ private:
     ProcessingOptions& options_;
     FftwInterface fft_;
     DcOffsetFilter dcFilter_;
+    AdaptiveDenoiser adaptive_;
     int channels_ = 0;
+    int sampleRate_ = AdaptiveDenoiser::kDefaultSampleRate;
     int frameLength_ = 0;
     bool engineReady_ = false;
     bool captureActive_ = false;

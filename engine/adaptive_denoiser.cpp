@@ -1,0 +1,230 @@
+#include "engine/adaptive_denoiser.h"
+
+#include <algorithm>
+#include <bit>
+#include <cmath>
+#include <cstdint>
+
+#include "engine/spectral_engine.h"
+#include "engine/vector_clones.h"
+
+namespace murmex {
+
+namespace {
+
+// Presence model: the a-priori SNR assumed when speech is present (15 dB), equal priors.
+constexpr float kPresentSnr = 31.622777f;
+constexpr float kPresenceScale = 1.0f + kPresentSnr;
+// exp(-r * xi / (1 + xi)) computed as 2^(-r * this).
+constexpr float kPresenceExponent = kPresentSnr / (1.0f + kPresentSnr) * 1.4426950f;
+// A bin whose smoothed presence stays above this is suspected of stagnating ...
+constexpr float kStagnationPresence = 0.99f;
+// ... and, when its power fluctuates like noise (squared coefficient of variation above 0.5;
+// noise gives about 1, a tone well above the noise under 0.1), its presence is capped here so
+// that the estimate climbs towards a noise that has grown.
+constexpr float kNoiseLikeSquareMean = 1.5f;
+constexpr float kStagnationCap = 0.9f;
+// The minimum of a smoothed noise power lies this far below its mean.
+constexpr float kMinimumBias = 1.8f;
+constexpr float kSmallestPower = 1e-10f;
+constexpr float kLowestPrioriSnr = 0.0031622777f;  // -25 dB
+
+constexpr double kNoiseTimeConstant = 0.072;     // seconds
+constexpr double kPresenceTimeConstant = 0.15;
+constexpr double kStatsTimeConstant = 0.15;
+constexpr double kDecisionTimeConstant = 0.1;
+constexpr double kWarmUpSeconds = 0.5;
+constexpr double kWarmUpStartSeconds = 0.1;
+
+constexpr float kDefaultFloorDb = -10.0f;
+constexpr float kFloorDbPerNeper = -1.4f;  // per 100 steps of the slider, whose factor is e^(q/100)
+constexpr float kDefaultReductionExponent = kReductionInitialPosition / 100.0f;
+
+// 2^x for x <= 0, to about 1e-4 relative: the integer part goes straight into the exponent
+// bits, the fraction through a polynomial. Plain arithmetic, so the loops vectorise.
+inline float FastExp2(float x) {
+    const float clamped = std::max(x, -126.0f);
+    const auto whole = static_cast<int32_t>(clamped);  // towards zero, so the fraction is in (-1, 0]
+    const float f = clamped - static_cast<float>(whole);
+    const float p = 1.0f + f * (0.6931472f + f * (0.2402265f + f * (0.0555041f + f * 0.0096181f)));
+    return std::bit_cast<float>(std::bit_cast<int32_t>(p) + whole * (1 << 23));
+}
+
+double Smoothing(double hopSeconds, double timeConstant) { return std::exp(-hopSeconds / timeConstant); }
+
+}  // namespace
+
+AdaptiveDenoiser::AdaptiveDenoiser() {
+    for (size_t i = 0; i < lsaFactor_.size(); ++i) {
+        const int octave = kLsaLowestOctave + static_cast<int>(i) / kLsaStepsPerOctave;
+        const double mantissa = 1.0 + static_cast<double>(i % kLsaStepsPerOctave) / kLsaStepsPerOctave;
+        const double v = std::ldexp(mantissa, octave);
+        // E1(v) = -Ei(-v)
+        lsaFactor_[i] = static_cast<float>(std::exp(-0.5 * std::expint(-v)));
+    }
+    Configure(1, kDefaultSampleRate);
+    Reset(false);
+}
+
+float AdaptiveDenoiser::GainFloorFor(float reductionFactor) {
+    const float exponent = std::log(std::max(reductionFactor, 1.0f));
+    const float db = kDefaultFloorDb + kFloorDbPerNeper * (exponent - kDefaultReductionExponent);
+    return std::min(1.0f, std::pow(10.0f, db / 20.0f));
+}
+
+void AdaptiveDenoiser::Configure(int channels, int sampleRate) {
+    channels_ = std::clamp(channels, 1, kMaxChannels);
+    const double rate = sampleRate > 0 ? sampleRate : kDefaultSampleRate;
+    const double hop = SpectralEngine::kBlockSamples / channels_ / rate;
+    constants_.noiseSmoothing = static_cast<float>(Smoothing(hop, kNoiseTimeConstant));
+    constants_.presenceSmoothing = static_cast<float>(Smoothing(hop, kPresenceTimeConstant));
+    constants_.statsSmoothing = static_cast<float>(Smoothing(hop, kStatsTimeConstant));
+    constants_.decisionDirected = static_cast<float>(Smoothing(hop, kDecisionTimeConstant));
+    constants_.warmUpFrames = static_cast<int>(std::ceil(kWarmUpSeconds / hop));
+    constants_.warmUpStart = static_cast<int>(std::ceil(kWarmUpStartSeconds / hop));
+}
+
+void AdaptiveDenoiser::Reset(bool keepNoise) {
+    previousClean_.fill(0.0f);
+    gain_.fill(1.0f);
+    captured_.fill(0.0f);
+    captureActive_ = false;
+    // Nothing learnt yet means nothing to keep: the tracker starts afresh.
+    if (keepNoise && framesSinceReset_ > 0) {
+        framesSinceReset_ = std::max(framesSinceReset_, constants_.warmUpFrames);
+        return;
+    }
+    framesSinceReset_ = 0;
+    noise_.fill(0.0f);
+    smoothedPower_.fill(0.0f);
+    smoothedSquare_.fill(0.0f);
+    presence_.fill(0.0f);
+    warmMinimum_.fill(0.0f);
+}
+
+int AdaptiveDenoiser::WarmUpFramesLeft() const {
+    return std::max(0, constants_.warmUpFrames - framesSinceReset_);
+}
+
+AdaptiveDenoiser::FrameSettings AdaptiveDenoiser::BeginBlock(const ProcessingOptions& options) {
+    FrameSettings s;
+    s.bias = options.BiasFactor.load(std::memory_order_relaxed);
+    s.gainFloor = GainFloorFor(options.ReductionFactor.load(std::memory_order_relaxed));
+    s.track = !options.StopNoiseEstimation.load(std::memory_order_relaxed);
+    s.detail = options.DetailAmplifier.load(std::memory_order_relaxed);
+    // As in the classic method: switching "Capture minima" on holds the current estimate as a
+    // lower bound for the noise; switching it off drops the bound.
+    const bool capture = options.CaptureMinima.load(std::memory_order_relaxed);
+    if (capture && !captureActive_) captured_ = noise_;
+    if (!capture && captureActive_) captured_.fill(0.0f);
+    captureActive_ = capture;
+    return s;
+}
+
+// The first frame of a run is taken for noise as it stands; the averages start from it.
+void AdaptiveDenoiser::StartTracking(int channel) {
+    const int base = channel * kBins;
+    const float* power = smoothedPower_.data() + base;  // already holds this frame's power
+    for (int k = 0; k < kBins; ++k) {
+        const float p = std::max(power[k], kSmallestPower);
+        noise_[base + k] = p;
+        smoothedSquare_[base + k] = 2.0f * p * p;  // as for noise: variance equal to the mean squared
+        warmMinimum_[base + k] = 3.0e38f;
+    }
+}
+
+MURMEX_VECTOR_CLONES void AdaptiveDenoiser::TrackNoise(int channel, const float* __restrict power) {
+    const int base = channel * kBins;
+    float* __restrict noise = noise_.data() + base;
+    float* __restrict s1 = smoothedPower_.data() + base;
+    float* __restrict s2 = smoothedSquare_.data() + base;
+    float* __restrict presence = presence_.data() + base;
+    float* __restrict warmMinimum = warmMinimum_.data() + base;
+    const float aN = constants_.noiseSmoothing;
+    const float aP = constants_.presenceSmoothing;
+    const float aS = constants_.statsSmoothing;
+    const bool warmUp = framesSinceReset_ < constants_.warmUpFrames;
+    const bool searchMinimum = warmUp && framesSinceReset_ >= constants_.warmUpStart;
+    for (int k = 0; k < kBins; ++k) {
+        const float y2 = power[k];
+        const float mean = aS * s1[k] + (1.0f - aS) * y2;
+        const float square = aS * s2[k] + (1.0f - aS) * y2 * y2;
+        s1[k] = mean;
+        s2[k] = square;
+
+        const float lambda = noise[k];
+        const float ratio = y2 / lambda;
+        float p = 1.0f / (1.0f + kPresenceScale * FastExp2(-kPresenceExponent * ratio));
+        const float smoothedPresence = aP * presence[k] + (1.0f - aP) * p;
+        presence[k] = smoothedPresence;
+        const bool stagnant = smoothedPresence > kStagnationPresence && square > kNoiseLikeSquareMean * mean * mean;
+        p = stagnant ? std::min(p, kStagnationCap) : p;
+        const float expected = (1.0f - p) * y2 + p * lambda;
+        float updated = aN * lambda + (1.0f - aN) * expected;
+
+        const float minimum = std::min(warmMinimum[k], mean);
+        warmMinimum[k] = searchMinimum ? minimum : warmMinimum[k];
+        updated = searchMinimum ? std::min(updated, kMinimumBias * minimum) : updated;
+        noise[k] = std::max(updated, kSmallestPower);
+    }
+}
+
+MURMEX_VECTOR_CLONES void AdaptiveDenoiser::ComputeGains(int channel, const float* __restrict power,
+                                                          float* __restrict biasedNoise, const FrameSettings& s) {
+    const int base = channel * kBins;
+    const float* __restrict noise = noise_.data() + base;
+    const float* __restrict captured = captured_.data() + base;
+    float* __restrict previousClean = previousClean_.data() + base;
+    float* __restrict gain = gain_.data() + base;
+    const float* __restrict table = lsaFactor_.data();
+    const float dd = constants_.decisionDirected;
+    const float bias = s.bias;
+    const float floor = s.gainFloor;
+    // Bits of 2^kLsaLowestOctave and 2^(kLsaLowestOctave + kLsaOctaves), below which v is held.
+    constexpr int kMantissaBits = 23;
+    constexpr int kIndexShift = kMantissaBits - 4;  // 16 steps per octave: the top 4 mantissa bits
+    constexpr int32_t kLowestBits = (127 + kLsaLowestOctave) << kMantissaBits;
+    constexpr float kLowestV = 1.0f / (1 << -kLsaLowestOctave);
+    constexpr float kHighestV = static_cast<float>(1 << (kLsaLowestOctave + kLsaOctaves)) * 0.99999f;
+    constexpr float kFractionScale = 1.0f / (1 << kIndexShift);
+    for (int k = 0; k < kBins; ++k) {
+        const float y2 = power[k];
+        const float lambda = std::max(std::max(noise[k], captured[k]) * bias, kSmallestPower);
+        biasedNoise[k] = lambda;
+        const float gamma = y2 / lambda;
+        const float xi = std::max(dd * previousClean[k] / lambda + (1.0f - dd) * std::max(gamma - 1.0f, 0.0f),
+                                  kLowestPrioriSnr);
+        const float wiener = xi / (1.0f + xi);
+        const float v = std::clamp(wiener * gamma, kLowestV, kHighestV);
+        const int32_t offset = std::bit_cast<int32_t>(v) - kLowestBits;
+        const int32_t index = offset >> kIndexShift;
+        const float fraction = static_cast<float>(offset & ((1 << kIndexShift) - 1)) * kFractionScale;
+        const float factor = table[index] + fraction * (table[index + 1] - table[index]);
+        const float g = std::clamp(wiener * factor, floor, 1.0f);
+        gain[k] = g;
+        previousClean[k] = g * g * y2;
+    }
+    if (!s.detail) return;
+    for (int k = SpectralEngine::kDetailAboveBin + 1; k < kBins; ++k) {
+        gain[k] *= gain[k] > SpectralEngine::kDetailGainThreshold ? SpectralEngine::kDetailFactor : 1.0f;
+    }
+}
+
+void AdaptiveDenoiser::ProcessChannel(int channel, float* spectrum, float* power, float* biasedNoise,
+                                      const FrameSettings& settings) {
+    for (int k = 0; k < kBins; ++k) power[k] = spectrum[2 * k] * spectrum[2 * k] + spectrum[2 * k + 1] * spectrum[2 * k + 1];
+    if (framesSinceReset_ == 0 && settings.track) {
+        std::copy_n(power, kBins, smoothedPower_.begin() + channel * kBins);
+        StartTracking(channel);
+    } else if (settings.track) {
+        TrackNoise(channel, power);
+    }
+    ComputeGains(channel, power, biasedNoise, settings);
+    const float* gain = gain_.data() + channel * kBins;
+    for (int k = 0; k < kBins; ++k) {
+        spectrum[2 * k] *= gain[k];
+        spectrum[2 * k + 1] *= gain[k];
+    }
+}
+
+}  // namespace murmex

@@ -1,0 +1,98 @@
+#pragma once
+
+#include <array>
+
+#include "engine/fftw_interface.h"
+#include "engine/processing_options.h"
+
+namespace murmex {
+
+// The adaptive noise-reduction method, applied to one channel's spectrum at a time inside the
+// engine's framing. Per bin and frame:
+// - the noise power is tracked by a minimum-mean-square-error update weighted by the
+//   probability that speech is present, which works in ratios of power to noise and so learns
+//   as fast at any recording level;
+// - a bin held near certain presence for a while whose power still fluctuates like noise is
+//   let rise (a noise that grows), while a steady tone, whose power hardly fluctuates, is not;
+// - for the first half second the estimate is also held below the bias-compensated minimum of
+//   the smoothed power seen so far, so that a recording that opens with speech does not take
+//   the speech for noise;
+// - the a-priori SNR is decision-directed and the gain is the log-spectral-amplitude estimator,
+//   limited below by the gain floor that "Reduction level" sets.
+// All state lives in fixed arrays, so processing never allocates.
+class AdaptiveDenoiser {
+public:
+    static constexpr int kBins = FftwInterface::kBins;
+    static constexpr int kMaxChannels = 2;
+    static constexpr int kDefaultSampleRate = 44100;
+    using BinArray = std::array<float, kMaxChannels * kBins>;
+
+    // What one block reads from the options, so that every channel of it sees the same values.
+    struct FrameSettings {
+        float bias = 1.0f;       // noise estimate scale, "Noise bias level"
+        float gainFloor = 1.0f;  // lowest gain, from "Reduction level"
+        bool track = true;       // off while "Stop noise estimation" is on
+        bool detail = false;     // "Fourier detail amplifier"
+    };
+
+    AdaptiveDenoiser();
+
+    // Strongest attenuation for a reduction factor e^(q/100), q = 100..1100: -10 dB at the
+    // default q = 600, 1.4 dB deeper or shallower per 100, so -3 dB at 100 and -17 dB at 1100.
+    static float GainFloorFor(float reductionFactor);
+
+    // Load step: time constants for the hop of this channel count and sample rate.
+    void Configure(int channels, int sampleRate);
+    // New run. keepNoise keeps the learnt noise estimate and counts the tracker as settled.
+    void Reset(bool keepNoise);
+    // Once per block before its channels: reads the options and follows "Capture minima".
+    FrameSettings BeginBlock(const ProcessingOptions& options);
+    // Filters one channel's spectrum (kBins interleaved re/im pairs) in place. power receives
+    // |Y|^2 and biasedNoise the noise estimate the gain used, for the spectrum display.
+    void ProcessChannel(int channel, float* spectrum, float* power, float* biasedNoise,
+                        const FrameSettings& settings);
+    // Once per block after its channels.
+    void EndBlock() { ++framesSinceReset_; }
+
+    const BinArray& NoisePower() const { return noise_; }
+    const BinArray& Gain() const { return gain_; }
+    // Frames of warm-up left before the tracker runs on its own.
+    int WarmUpFramesLeft() const;
+
+private:
+    struct Constants {
+        float noiseSmoothing = 0.0f;     // tracker's recursive average
+        float presenceSmoothing = 0.0f;  // of the presence probability, against stagnation
+        float statsSmoothing = 0.0f;     // of power and squared power
+        float decisionDirected = 0.0f;   // weight of the previous frame's clean estimate
+        int warmUpFrames = 0;
+        int warmUpStart = 0;             // the minimum search waits until the averages hold
+    };
+
+    void StartTracking(int channel);
+    void TrackNoise(int channel, const float* power);
+    void ComputeGains(int channel, const float* power, float* biasedNoise, const FrameSettings& s);
+
+    // exp(E1(v) / 2) of the log-spectral-amplitude gain, on a grid of 16 points per octave of v
+    // from 2^-12 to 2^6, indexed straight from the bits of v (see adaptive_denoiser.cpp).
+    static constexpr int kLsaLowestOctave = -12;
+    static constexpr int kLsaOctaves = 18;
+    static constexpr int kLsaStepsPerOctave = 16;
+    std::array<float, kLsaOctaves * kLsaStepsPerOctave + 1> lsaFactor_{};
+
+    Constants constants_;
+    int channels_ = 1;
+    int framesSinceReset_ = 0;
+    bool captureActive_ = false;
+
+    BinArray noise_{};
+    BinArray smoothedPower_{};
+    BinArray smoothedSquare_{};
+    BinArray presence_{};
+    BinArray warmMinimum_{};
+    BinArray previousClean_{};
+    BinArray captured_{};
+    BinArray gain_{};
+};
+
+}  // namespace murmex
