@@ -20,7 +20,11 @@ void TMemoryIn::StartImpl() {
     FReadPosition = 0;
     ServeLimit = static_cast<uint32_t>(FBufferBytes);
     ReadOffset = 0;
-    FStreamSize = FRepeatCount >= 0 ? FBufferBytes * FRepeatCount : -1;
+    // A product beyond 64 bits is as good as endless, but still a known size.
+    int64_t size = -1;
+    if (FRepeatCount >= 0 && __builtin_mul_overflow(FBufferBytes, int64_t{FRepeatCount}, &size))
+        size = INT64_MAX;
+    FStreamSize = size;
     Opened = true;
 }
 
@@ -46,7 +50,7 @@ void TMemoryIn::ReadImpl(const uint8_t*& buffer, std::size_t& bytes) {
             return;
         } else {
             OnBufferDone(*this);
-            if (FBufferPointer == nullptr || FBufferBytes * FRepeatCount == 0) {
+            if (FBufferPointer == nullptr || FBufferBytes == 0 || FRepeatCount == 0) {
                 bytes = 0;
                 return;
             }

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <numeric>
+#include <utility>
 #include <vector>
 
 #include "pipeline/au_exception.h"
@@ -146,6 +148,18 @@ TEST(MemoryInFormat, RateIsPassedOnUnchangedAndOddBitsAreReplaced) {
     EXPECT_EQ(input.InBitsPerSample(), 24u);
     input.SetInChannels(6);
     EXPECT_EQ(input.InChannels(), 6u);
+}
+
+// Sizes are the caller's: a product past 64 bits saturates instead of wrapping to a negative
+// (endless) size.
+TEST_F(MemoryInTest, AnnouncedSizeSaturates) {
+    const std::pair<int32_t, int64_t> cases[] = {{3, INT64_MAX}, {1, INT64_MAX / 2}, {-1, -1}, {0, 0}};
+    for (const auto& [repeats, size] : cases) {
+        Input.SetBufferBytes(INT64_MAX / 2);
+        Input.SetRepeatCount(repeats);
+        Input.StartInput();
+        EXPECT_EQ(Input.StreamSize(), size) << repeats;
+    }
 }
 
 class FailingStartInput : public TMemoryIn {
