@@ -19,11 +19,14 @@
 #include "source/source_loader.h"
 #include "tests/app/form1_fixture.h"
 #include "tests/app/test_suites.h"
+#include "tests/app/wav_bytes.h"
 #include "tests/fixtures/fixture_paths.h"
 
 using namespace murmex;
 using murmex::testing::FixturePath;
 using murmex::testing::Form1Fixture;
+using murmex::testing::LittleEndian32;
+using murmex::testing::ReadAll;
 
 namespace {
 
@@ -44,17 +47,6 @@ QString Info(const Form1Fixture& f) {
 void WriteBytes(const std::filesystem::path& path, const std::string& bytes) {
   std::ofstream out(path, std::ios::binary);
   out << bytes;
-}
-
-uint32_t LittleEndian32(const std::string& bytes, size_t at) {
-  uint32_t value = 0;
-  for (int i = 3; i >= 0; --i) value = (value << 8) | static_cast<unsigned char>(bytes[at + i]);
-  return value;
-}
-
-std::string ReadAll(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), {}};
 }
 
 }  // namespace
@@ -382,16 +374,6 @@ class Form1Test : public QObject {
     QCOMPARE(f.dialogs.openRequests.size(), size_t(4));
     QVERIFY(!f.dialogs.openRequests[2].initialFolder.starts_with("/proc"));
     QVERIFY(!f.dialogs.saveRequests.back().initialFolder.starts_with("/proc"));
-  }
-
-  void WindowShowsTheSaveCommandsError() {
-    Form1Fixture f;
-    f.form->ReportExportError("The source ended early: 3.0 of 5.0 s saved.");
-    QCOMPARE(f.dialogs.messages.size(), size_t(1));
-    QCOMPARE(f.dialogs.messages.back().text, std::string("The source ended early: 3.0 of 5.0 s saved."));
-    QCOMPARE(f.dialogs.messages.back().caption, std::string("Save failed"));
-    QCOMPARE(f.dialogs.messages.back().icon, MessageIcon::Error);
-    QCOMPARE(f.dialogs.messages.back().buttons, MessageButtons::Ok);
   }
 
   void PreviewRunsToTheEndAndGivesTheCommandsBack() {

@@ -19,11 +19,14 @@
 #include "engine/spectral_engine.h"
 #include "tests/app/form1_fixture.h"
 #include "tests/app/test_suites.h"
+#include "tests/app/wav_bytes.h"
 #include "tests/fixtures/fixture_paths.h"
 
 using namespace murmex;
 using murmex::testing::FixturePath;
 using murmex::testing::Form1Fixture;
+using murmex::testing::LittleEndian32;
+using murmex::testing::ReadAll;
 
 namespace {
 
@@ -35,38 +38,27 @@ Handler CurrentHandler(int signalNumber) {
   return action.sa_handler;
 }
 
-// Puts the given signals back to their default action for a while, then restores their handlers.
-class DefaultActions {
+// Gives the signals one action (SIG_DFL, SIG_IGN) for a while, then restores their handlers.
+class TemporaryAction {
  public:
-  explicit DefaultActions(std::initializer_list<int> signalNumbers) {
-    struct sigaction byDefault {};
-    byDefault.sa_handler = SIG_DFL;
+  TemporaryAction(Handler handler, std::initializer_list<int> signalNumbers) {
+    struct sigaction action {};
+    action.sa_handler = handler;
     for (const int signalNumber : signalNumbers) {
       struct sigaction old {};
-      sigaction(signalNumber, &byDefault, &old);
+      sigaction(signalNumber, &action, &old);
       saved_.emplace_back(signalNumber, old);
     }
   }
-  ~DefaultActions() {
+  ~TemporaryAction() {
     for (const auto& [signalNumber, old] : saved_) sigaction(signalNumber, &old, nullptr);
   }
-  DefaultActions(const DefaultActions&) = delete;
-  DefaultActions& operator=(const DefaultActions&) = delete;
+  TemporaryAction(const TemporaryAction&) = delete;
+  TemporaryAction& operator=(const TemporaryAction&) = delete;
 
  private:
   std::vector<std::pair<int, struct sigaction>> saved_;
 };
-
-uint32_t LittleEndian32(const std::string& bytes, size_t at) {
-  uint32_t value = 0;
-  for (int i = 3; i >= 0; --i) value = (value << 8) | static_cast<unsigned char>(bytes[at + i]);
-  return value;
-}
-
-std::string ReadAll(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), {}};
-}
 
 // The window as the program makes it: real dialogs, so a signal can arrive while one is open.
 struct WindowWithRealDialogs {
@@ -115,39 +107,26 @@ class TerminationTest : public QObject {
   }
 
   void SignalIgnoredAtStartStaysIgnored() {
-    struct sigaction ignore {};
-    ignore.sa_handler = SIG_IGN;
-    struct sigaction saved {};
-    QCOMPARE(sigaction(SIGHUP, &ignore, &saved), 0);
-    {
-      TerminationSignals watcher;
-      QSignalSpy received(&watcher, &TerminationSignals::received);
-      QVERIFY(CurrentHandler(SIGHUP) == SIG_IGN);
-      QCOMPARE(raise(SIGHUP), 0);
-      QCOMPARE(raise(SIGTERM), 0);
-      QTRY_COMPARE(received.count(), 1);
-      QCOMPARE(received.at(0).at(0).toInt(), int(SIGTERM));
-    }
-    sigaction(SIGHUP, &saved, nullptr);
+    // As under nohup: the caller wants SIGHUP ignored, and the others still close the window.
+    const TemporaryAction ignored(SIG_IGN, {SIGHUP});
+    TerminationSignals watcher;
+    QSignalSpy received(&watcher, &TerminationSignals::received);
+    QVERIFY(CurrentHandler(SIGHUP) == SIG_IGN);
+    QCOMPARE(raise(SIGHUP), 0);
+    QCOMPARE(raise(SIGTERM), 0);
+    QTRY_COMPARE(received.count(), 1);
+    QCOMPARE(received.at(0).at(0).toInt(), int(SIGTERM));
   }
 
   void AudioLibraryLeavesTheSignalsAlone() {
     // The audio library only takes signals that still have their default action, as they have
     // in the program; the test framework's own handlers step aside meanwhile.
-    const DefaultActions defaults({SIGTERM, SIGINT});
+    const TemporaryAction defaults(SIG_DFL, {SIGTERM, SIGINT});
     Form1Fixture f;
     // The window started the audio output; no message means it did.
     QVERIFY(f.dialogs.messages.empty());
     QVERIFY(CurrentHandler(SIGTERM) == SIG_DFL);
     QVERIFY(CurrentHandler(SIGINT) == SIG_DFL);
-  }
-
-  void IdleWindowCloses() {
-    Form1Fixture f;
-    TerminationSignals watcher;
-    connect(&watcher, &TerminationSignals::received, f.form.get(), &TForm1::RequestClose);
-    QCOMPARE(raise(SIGTERM), 0);
-    QTRY_VERIFY(!f.form->isVisible());
   }
 
   void SaveIsCancelledAndItsFileFinishedBeforeTheWindowCloses() {
