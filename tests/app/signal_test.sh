@@ -43,7 +43,7 @@ little_endian32() {
 for signal in TERM INT HUP; do
   start_window "$program"
   kill -s "$signal" "$pid"
-  expect_clean_exit "SIG$signal on an idle window" 50
+  expect_clean_exit "SIG$signal on an idle window" 100
   echo "signal test: SIG$signal closed the idle window, exit status 0"
 done
 
@@ -65,7 +65,7 @@ done
 xdotool windowfocus --sync "$dialog" key ctrl+a
 xdotool type --window "$dialog" "$output"
 xdotool key --window "$dialog" Return
-for _ in $(seq 1 200); do
+for _ in $(seq 1 500); do
   [[ -f "$output" && $(stat -c %s "$output") -gt 44 ]] && break
   sleep 0.02
 done
