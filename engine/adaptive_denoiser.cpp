@@ -32,7 +32,7 @@ constexpr float kLowestPrioriSnr = 0.0031622777f;  // -25 dB
 constexpr double kNoiseTimeConstant = 0.072;     // seconds
 constexpr double kPresenceTimeConstant = 0.15;
 constexpr double kStatsTimeConstant = 0.15;
-constexpr double kDecisionTimeConstant = 0.1;
+constexpr double kDecisionTimeConstant = 0.45;
 constexpr double kWarmUpSeconds = 0.5;
 constexpr double kWarmUpStartSeconds = 0.1;
 
@@ -200,7 +200,11 @@ MURMEX_VECTOR_CLONES void AdaptiveDenoiser::ComputeGains(int channel, const floa
         const int32_t index = offset >> kIndexShift;
         const float fraction = static_cast<float>(offset & ((1 << kIndexShift) - 1)) * kFractionScale;
         const float factor = table[index] + fraction * (table[index + 1] - table[index]);
-        const float g = std::clamp(wiener * factor, floor, 1.0f);
+        // Weighted by the probability that the bin holds more than noise, so that a noise bin
+        // that happens to peak stays near the floor instead of ringing out as musical noise.
+        const float presence = 1.0f / (1.0f + kPresenceScale * FastExp2(-kPresenceExponent * gamma));
+        const float lsa = std::clamp(wiener * factor, floor, 1.0f);
+        const float g = floor + presence * (lsa - floor);
         gain[k] = g;
         previousClean[k] = g * g * y2;
     }

@@ -18,7 +18,8 @@ namespace murmex {
 //   the smoothed power seen so far, so that a recording that opens with speech does not take
 //   the speech for noise;
 // - the a-priori SNR is decision-directed and the gain is the log-spectral-amplitude estimator,
-//   limited below by the gain floor that "Reduction level" sets.
+//   limited below by the gain floor that "Reduction level" sets and drawn towards that floor as
+//   far as the bin is likely to hold noise alone.
 // All state lives in fixed arrays, so processing never allocates.
 class AdaptiveDenoiser {
 public:

@@ -6,6 +6,7 @@
 #include <chrono>
 #include <memory>
 #include <random>
+#include <string>
 #include <vector>
 
 #include "engine/spectral_engine.h"
@@ -28,8 +29,10 @@ std::vector<int16_t> NoisyTone(size_t samples) {
 
 void BM_ProcessedBlockVersusFftFloor(benchmark::State& state) {
     const int channels = static_cast<int>(state.range(0));
+    const auto method = static_cast<NoiseReductionMethod>(state.range(1));
     ProcessingOptions options;
     options.DetailAmplifier = true;
+    options.Method = method;
     auto engine = std::make_unique<SpectralEngine>(options);
     engine->SetChannels(channels);
     engine->BuildAnalysisWindow();
@@ -70,10 +73,11 @@ void BM_ProcessedBlockVersusFftFloor(benchmark::State& state) {
     state.counters["block_us"] = micros(blockTime);
     state.counters["fft_floor_us"] = micros(fftTime);
     state.counters["ratio"] = static_cast<double>(blockTime.count()) / static_cast<double>(fftTime.count());
-    state.SetLabel(channels == 1 ? "mono" : "stereo");
+    state.SetLabel(std::string(channels == 1 ? "mono " : "stereo ") + std::string(MethodName(method)));
 }
 
-BENCHMARK(BM_ProcessedBlockVersusFftFloor)->Arg(1)->Arg(2);
+BENCHMARK(BM_ProcessedBlockVersusFftFloor)
+    ->ArgsProduct({{1, 2}, {static_cast<int>(NoiseReductionMethod::Classic), static_cast<int>(NoiseReductionMethod::Adaptive)}});
 
 }  // namespace
 }  // namespace murmex

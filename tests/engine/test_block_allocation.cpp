@@ -4,6 +4,7 @@
 #include <atomic>
 #include <cstdlib>
 #include <new>
+#include <utility>
 
 #include "engine_test_support.h"
 
@@ -23,15 +24,17 @@ namespace murmex::test {
 namespace {
 
 TEST(BlockAllocation, ProcessingABlockAllocatesNothing) {
-    for (int channels : {1, 2}) {
+    for (auto [channels, method] : {std::pair{1, NoiseReductionMethod::Classic}, std::pair{2, NoiseReductionMethod::Classic},
+                                    std::pair{1, NoiseReductionMethod::Adaptive}, std::pair{2, NoiseReductionMethod::Adaptive}}) {
         LoadedEngine loaded(channels);
+        loaded.options.Method = method;
         loaded.options.DetailAmplifier = true;
         loaded.options.CaptureMinima = true;
         loaded.options.DcOffsetCorrection = true;
         VectorSource source(MakeSignal(8 * SpectralEngine::kBlockSamples, [](size_t n) { return Sine(n, 5000.0, 0.01); }));
         const long before = allocations.load();
         for (int block = 0; block < 8; ++block) RunBlockContract(*loaded.engine, source, block % 2 == 0);
-        EXPECT_EQ(allocations.load(), before) << channels << " channel(s)";
+        EXPECT_EQ(allocations.load(), before) << channels << " channel(s), " << MethodName(method);
     }
 }
 

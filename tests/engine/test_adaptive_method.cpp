@@ -1,0 +1,148 @@
+// The adaptive method: how far it brings noise down, what it leaves of a tone, how it follows
+// a noise that grows and what a learning pass gives the run after it.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <vector>
+
+#include "engine_test_support.h"
+
+namespace murmex::test {
+namespace {
+
+constexpr size_t kBlock = SpectralEngine::kBlockSamples;
+constexpr double kRate = AdaptiveDenoiser::kDefaultSampleRate;
+
+double Db(double ratio) { return 10.0 * std::log10(ratio); }
+
+// Mean square of samples [from, to) of an interleaved stream.
+double Power(const std::vector<int16_t>& s, size_t from, size_t to) {
+    double sum = 0.0;
+    for (size_t n = from; n < to; ++n) sum += static_cast<double>(s[n]) * s[n];
+    return sum / static_cast<double>(to - from);
+}
+
+// Amplitude of the sine of `cycles` per sample frame in channel 0 of s[from, to), by projection.
+double ToneAmplitude(const std::vector<int16_t>& s, int channels, double cycles, size_t from, size_t to) {
+    double re = 0.0;
+    double im = 0.0;
+    size_t count = 0;
+    for (size_t n = from; n < to; n += static_cast<size_t>(channels), ++count) {
+        const double phase = 2.0 * M_PI * cycles * static_cast<double>(n / static_cast<size_t>(channels));
+        re += s[n] * std::cos(phase);
+        im += s[n] * std::sin(phase);
+    }
+    return 2.0 * std::hypot(re, im) / static_cast<double>(count);
+}
+
+struct AdaptiveEngine : LoadedEngine {
+    explicit AdaptiveEngine(int channels, int reduction = kReductionInitialPosition) : LoadedEngine(channels) {
+        options.Method = NoiseReductionMethod::Adaptive;
+        att1Change(reduction, options);
+    }
+};
+
+size_t Samples(double seconds, int channels) {
+    const auto blocks = static_cast<size_t>(std::ceil(seconds * kRate * channels / kBlock));
+    return blocks * kBlock;
+}
+
+TEST(AdaptiveMethod, NamesAndGainFloorsFollowTheSliders) {
+    for (auto method : {NoiseReductionMethod::Classic, NoiseReductionMethod::Adaptive}) {
+        EXPECT_EQ(MethodFromName(MethodName(method)), method);
+    }
+    EXPECT_FALSE(MethodFromName("Adaptive").has_value());
+    const struct {
+        int position;
+        double floorDb;
+    } cases[] = {{100, -3.0}, {600, -10.0}, {1100, -17.0}};
+    for (const auto& c : cases) {
+        const double floor = AdaptiveDenoiser::GainFloorFor(ReductionFactorFor(c.position));
+        EXPECT_NEAR(20.0 * std::log10(floor), c.floorDb, 0.01) << c.position;
+    }
+}
+
+// Seeded white noise alone, at levels 30 dB apart: once settled, whatever the level, the
+// output lies at the gain floor (within half a decibel: a few bins that peak pass above it).
+TEST(AdaptiveMethod, NoiseAloneFallsByAtLeastTheFloorAtAnyLevel) {
+    const struct {
+        int channels;
+        int reduction;
+        double sigma;
+    } cases[] = {{1, 600, 60.0}, {1, 600, 1900.0}, {2, 600, 60.0}, {2, 600, 1900.0}, {1, 100, 600.0}, {2, 1100, 600.0}};
+    for (const auto& c : cases) {
+        AdaptiveEngine loaded(c.channels, c.reduction);
+        const size_t total = Samples(6.0, c.channels);
+        const auto noise = GaussianNoise(total, c.sigma, 7);
+        const auto input = MakeSignal(total, [&](size_t n) { return noise[n]; });
+        const auto output = RunAll(*loaded.engine, input, true);
+        const size_t settled = Samples(2.0, c.channels);
+        const double floorDb = 20.0 * std::log10(AdaptiveDenoiser::GainFloorFor(ReductionFactorFor(c.reduction)));
+        const double drop = Db(Power(output, settled, total) / Power(input, settled - kBlock, total - kBlock));
+        EXPECT_LE(drop, floorDb + 0.5) << c.channels << " ch, reduction " << c.reduction << ", sigma " << c.sigma;
+        EXPECT_GE(drop, floorDb - 3.0) << "noise is cut far below the floor: " << c.channels << " ch, sigma " << c.sigma;
+    }
+}
+
+// A steady tone that starts after a second of noise keeps its level within 1 dB, for as long
+// as it lasts: the tracker does not take it for noise.
+TEST(AdaptiveMethod, SteadyToneInNoisePassesWithin1Db) {
+    const struct {
+        int channels;
+        double cycles;
+        double amplitude;
+        double sigma;
+    } cases[] = {{1, 1000.0 / kRate, 3000.0, 300.0}, {1, 6000.0 / kRate, 1000.0, 300.0}, {2, 440.0 / kRate, 3000.0, 100.0}};
+    for (const auto& c : cases) {
+        AdaptiveEngine loaded(c.channels);
+        const size_t total = Samples(8.0, c.channels);
+        const size_t start = Samples(1.0, c.channels);
+        const auto noise = GaussianNoise(total, c.sigma, 3);
+        const auto input = MakeSignal(total, [&](size_t n) {
+            const double tone = n < start ? 0.0 : Sine(n / static_cast<size_t>(c.channels), c.amplitude, c.cycles);
+            return noise[n] + tone;
+        });
+        const auto output = RunAll(*loaded.engine, input, true);
+        const size_t from = Samples(2.0, c.channels);
+        const double in = ToneAmplitude(input, c.channels, c.cycles, from - kBlock, total - kBlock);
+        const double out = ToneAmplitude(output, c.channels, c.cycles, from, total);
+        EXPECT_NEAR(20.0 * std::log10(out / in), 0.0, 1.0) << c.channels << " ch, " << c.cycles * kRate << " Hz";
+    }
+}
+
+// Noise 12 dB louder from the fourth second on: within about a second the output is back at
+// the floor below the new level.
+TEST(AdaptiveMethod, FollowsANoiseThatGrowsWithinASecond) {
+    for (int channels : {1, 2}) {
+        AdaptiveEngine loaded(channels);
+        const size_t total = Samples(8.0, channels);
+        const size_t step = Samples(4.0, channels);
+        const auto noise = GaussianNoise(total, 200.0, 5);
+        const auto input = MakeSignal(total, [&](size_t n) { return noise[n] * (n < step ? 1.0 : 4.0); });
+        const auto output = RunAll(*loaded.engine, input, true);
+        const size_t settled = Samples(5.5, channels);
+        const double drop = Db(Power(output, settled, total) / Power(input, settled - kBlock, total - kBlock));
+        EXPECT_LE(drop, -9.0) << channels << " ch";
+    }
+}
+
+// A pass that writes nothing teaches the next run: its first blocks are already cut to the
+// floor, while without the pass the tracker has to settle first.
+TEST(AdaptiveMethod, LearnedNoiseHoldsFromTheFirstBlock) {
+    for (int channels : {1, 2}) {
+        const size_t total = Samples(4.0, channels);
+        const auto noise = GaussianNoise(total, 500.0, 9);
+        const auto input = MakeSignal(total, [&](size_t n) { return noise[n]; });
+        const size_t head = 8 * kBlock;
+
+        AdaptiveEngine learnt(channels);
+        RunAll(*learnt.engine, input, true);
+        learnt.engine->PrepareEngineKeepingNoise();
+        EXPECT_EQ(learnt.engine->Adaptive().WarmUpFramesLeft(), 0);
+        const auto output = RunAll(*learnt.engine, input, true);
+        EXPECT_LE(Db(Power(output, 2 * kBlock, head) / Power(input, kBlock, head - kBlock)), -9.5) << channels << " ch";
+    }
+}
+
+}  // namespace
+}  // namespace murmex::test
