@@ -27,7 +27,7 @@ ExportWriters::ExportWriters() {
 }
 
 unsigned ExportWriters::WrittenSampleRate(const TAuOutput& writer) const {
-    return &writer == &WMAOut1 ? WMAOut1.OutputSampleRate() : 0;
+    return &writer == &WMAOut1 ? WMAOut1.OutputSampleRate() : writer.OutputSampleRate();
 }
 
 TMP3BitRate Mp3BitRateForKbps(const std::string& kbps) {
