@@ -4,6 +4,7 @@
 #include <bit>
 #include <cmath>
 #include <cstdint>
+#include <limits>
 
 #include "engine/spectral_engine.h"
 #include "engine/vector_clones.h"
@@ -121,6 +122,21 @@ AdaptiveDenoiser::FrameSettings AdaptiveDenoiser::BeginBlock(const ProcessingOpt
     return s;
 }
 
+float AdaptiveDenoiser::LsaFactor(float v) const {
+    // The grid's points sit at the floats whose low 19 mantissa bits are zero, so the bits of v
+    // less those of the lowest point give the index above and the fraction between points.
+    constexpr int kMantissaBits = 23;
+    constexpr int kIndexShift = kMantissaBits - 4;  // 16 steps per octave: the top 4 mantissa bits
+    constexpr int32_t kLowestBits = (127 + kLsaLowestOctave) << kMantissaBits;
+    constexpr float kLowestV = 1.0f / (1 << -kLsaLowestOctave);
+    constexpr float kHighestV = static_cast<float>(1 << (kLsaLowestOctave + kLsaOctaves)) * 0.99999f;
+    constexpr float kFractionScale = 1.0f / (1 << kIndexShift);
+    const int32_t offset = std::bit_cast<int32_t>(std::clamp(v, kLowestV, kHighestV)) - kLowestBits;
+    const int32_t index = offset >> kIndexShift;
+    const float fraction = static_cast<float>(offset & ((1 << kIndexShift) - 1)) * kFractionScale;
+    return lsaFactor_[index] + fraction * (lsaFactor_[index + 1] - lsaFactor_[index]);
+}
+
 // The first frame of a run is taken for noise as it stands; the averages start from it.
 void AdaptiveDenoiser::StartTracking(int channel) {
     const int base = channel * kBins;
@@ -143,8 +159,11 @@ MURMEX_VECTOR_CLONES void AdaptiveDenoiser::TrackNoise(int channel, const float*
     const float aN = constants_.noiseSmoothing;
     const float aP = constants_.presenceSmoothing;
     const float aS = constants_.statsSmoothing;
-    const bool warmUp = framesSinceReset_ < constants_.warmUpFrames;
-    const bool searchMinimum = warmUp && framesSinceReset_ >= constants_.warmUpStart;
+    const bool searchMinimum =
+        framesSinceReset_ >= constants_.warmUpStart && framesSinceReset_ < constants_.warmUpFrames;
+    // Outside the search the minimum neither moves nor bounds the estimate: adding infinity
+    // does that without a branch in the loop, which would keep it from vectorising.
+    const float outsideSearch = searchMinimum ? 0.0f : std::numeric_limits<float>::infinity();
     for (int k = 0; k < kBins; ++k) {
         const float y2 = power[k];
         const float mean = aS * s1[k] + (1.0f - aS) * y2;
@@ -162,9 +181,9 @@ MURMEX_VECTOR_CLONES void AdaptiveDenoiser::TrackNoise(int channel, const float*
         const float expected = (1.0f - p) * y2 + p * lambda;
         float updated = aN * lambda + (1.0f - aN) * expected;
 
-        const float minimum = std::min(warmMinimum[k], mean);
-        warmMinimum[k] = searchMinimum ? minimum : warmMinimum[k];
-        updated = searchMinimum ? std::min(updated, kMinimumBias * minimum) : updated;
+        const float minimum = std::min(warmMinimum[k], mean + outsideSearch);
+        warmMinimum[k] = minimum;
+        updated = std::min(updated, kMinimumBias * minimum + outsideSearch);
         noise[k] = std::max(updated, kSmallestPower);
     }
 }
@@ -176,35 +195,30 @@ MURMEX_VECTOR_CLONES void AdaptiveDenoiser::ComputeGains(int channel, const floa
     const float* __restrict captured = captured_.data() + base;
     float* __restrict previousClean = previousClean_.data() + base;
     float* __restrict gain = gain_.data() + base;
-    const float* __restrict table = lsaFactor_.data();
     const float dd = constants_.decisionDirected;
     const float bias = s.bias;
     const float floor = s.gainFloor;
-    // Bits of 2^kLsaLowestOctave and 2^(kLsaLowestOctave + kLsaOctaves), below which v is held.
-    constexpr int kMantissaBits = 23;
-    constexpr int kIndexShift = kMantissaBits - 4;  // 16 steps per octave: the top 4 mantissa bits
-    constexpr int32_t kLowestBits = (127 + kLsaLowestOctave) << kMantissaBits;
-    constexpr float kLowestV = 1.0f / (1 << -kLsaLowestOctave);
-    constexpr float kHighestV = static_cast<float>(1 << (kLsaLowestOctave + kLsaOctaves)) * 0.99999f;
-    constexpr float kFractionScale = 1.0f / (1 << kIndexShift);
+    float* __restrict wiener = wienerScratch_.data();
+    float* __restrict lsa = lsaScratch_.data();
     for (int k = 0; k < kBins; ++k) {
-        const float y2 = power[k];
         const float lambda = std::max(std::max(noise[k], captured[k]) * bias, kSmallestPower);
         biasedNoise[k] = lambda;
-        const float gamma = y2 / lambda;
+        const float gamma = power[k] / lambda;
         const float xi = std::max(dd * previousClean[k] / lambda + (1.0f - dd) * std::max(gamma - 1.0f, 0.0f),
                                   kLowestPrioriSnr);
-        const float wiener = xi / (1.0f + xi);
-        const float v = std::clamp(wiener * gamma, kLowestV, kHighestV);
-        const int32_t offset = std::bit_cast<int32_t>(v) - kLowestBits;
-        const int32_t index = offset >> kIndexShift;
-        const float fraction = static_cast<float>(offset & ((1 << kIndexShift) - 1)) * kFractionScale;
-        const float factor = table[index] + fraction * (table[index + 1] - table[index]);
+        wiener[k] = xi / (1.0f + xi);
+        lsa[k] = wiener[k] * gamma;
+    }
+    // Table look-ups would keep the other loops from vectorising, so they run on their own.
+    for (int k = 0; k < kBins; ++k) lsa[k] = LsaFactor(lsa[k]);
+    for (int k = 0; k < kBins; ++k) {
+        const float y2 = power[k];
+        const float gamma = y2 / biasedNoise[k];
         // Weighted by the probability that the bin holds more than noise, so that a noise bin
         // that happens to peak stays near the floor instead of ringing out as musical noise.
         const float presence = 1.0f / (1.0f + kPresenceScale * FastExp2(-kPresenceExponent * gamma));
-        const float lsa = std::clamp(wiener * factor, floor, 1.0f);
-        const float g = floor + presence * (lsa - floor);
+        const float bounded = std::clamp(wiener[k] * lsa[k], floor, 1.0f);
+        const float g = floor + presence * (bounded - floor);
         gain[k] = g;
         previousClean[k] = g * g * y2;
     }

@@ -70,6 +70,8 @@ private:
         int warmUpStart = 0;             // the minimum search waits until the averages hold
     };
 
+    // exp(E1(v) / 2), interpolated in the table.
+    float LsaFactor(float v) const;
     void StartTracking(int channel);
     void TrackNoise(int channel, const float* power);
     void ComputeGains(int channel, const float* power, float* biasedNoise, const FrameSettings& s);
@@ -94,6 +96,9 @@ private:
     BinArray previousClean_{};
     BinArray captured_{};
     BinArray gain_{};
+    // Per-frame scratch of one channel, kept here so that a block never allocates.
+    std::array<float, kBins> wienerScratch_{};
+    std::array<float, kBins> lsaScratch_{};
 };
 
 }  // namespace murmex
