@@ -7,8 +7,11 @@
 #include <cstring>
 #include <fstream>
 #include <iterator>
+#include <sstream>
 #include <stdexcept>
 #include <system_error>
+
+#include "tests/hostile/child_run.h"
 
 namespace murmex::testing {
 
@@ -158,6 +161,28 @@ std::optional<WavFacts> ReadWavFacts(const fs::path& path) {
     facts.DataBytes = GetLe(bytes, 40, 4);
     facts.SizesMatchFile = GetLe(bytes, 4, 4) == bytes.size() - 8 && facts.DataBytes == bytes.size() - 44;
     return facts;
+}
+
+std::optional<ProbedAudio> ProbeAudio(const fs::path& path) {
+    const ChildOutcome probe = ChildRun("/usr/bin/ffprobe", {"-v", "error", "-select_streams", "a:0", "-show_entries",
+                                                             "stream=sample_rate,channels:format=duration", "-of",
+                                                             "default=noprint_wrappers=1", path.string()})
+                                   .Wait();
+    if (probe.ExitCode != 0) return std::nullopt;
+    ProbedAudio audio;
+    std::istringstream lines(probe.Out);
+    for (std::string line; std::getline(lines, line);) {
+        const size_t equals = line.find('=');
+        if (equals == std::string::npos) continue;
+        const std::string key = line.substr(0, equals);
+        const std::string value = line.substr(equals + 1);
+        if (value.empty() || value == "N/A") continue;
+        if (key == "sample_rate") audio.Rate = static_cast<uint32_t>(std::stoul(value));
+        if (key == "channels") audio.Channels = static_cast<uint16_t>(std::stoul(value));
+        if (key == "duration") audio.Seconds = std::stod(value);
+    }
+    if (audio.Rate == 0 || audio.Seconds <= 0.0) return std::nullopt;
+    return audio;
 }
 
 ScratchFolder::ScratchFolder() {

@@ -1,7 +1,7 @@
 #pragma once
 // Damaged copies of valid audio files, made at test time: cut short, bits flipped at seeded
 // places, or size fields claiming far more than the file holds. Also a scratch folder per test
-// and a reader for the header of the WAV files murmex-cli writes.
+// and readers for the WAV files murmex-cli writes and, through ffprobe, the encoded ones.
 #include <cstdint>
 #include <filesystem>
 #include <optional>
@@ -32,6 +32,15 @@ struct WavFacts {
     double Seconds() const { return Rate == 0 || Channels == 0 ? 0.0 : DataBytes / (2.0 * Channels * Rate); }
 };
 std::optional<WavFacts> ReadWavFacts(const std::filesystem::path& path);
+
+// What ffprobe, a reader no one here wrote, finds in an encoded file's first audio stream.
+struct ProbedAudio {
+    uint32_t Rate = 0;
+    uint16_t Channels = 0;
+    double Seconds = 0.0;
+};
+// nullopt when ffprobe finds no audio stream with a rate and a duration.
+std::optional<ProbedAudio> ProbeAudio(const std::filesystem::path& path);
 
 // A fresh folder under the system's temporary folder, removed with everything in it.
 class ScratchFolder {
