@@ -163,13 +163,13 @@ std::optional<WavFacts> ReadWavFacts(const fs::path& path) {
     return facts;
 }
 
-std::optional<ProbedAudio> ProbeAudio(const fs::path& path) {
+std::optional<AudioFacts> ProbeAudio(const fs::path& path) {
     const ChildOutcome probe = ChildRun("/usr/bin/ffprobe", {"-v", "error", "-select_streams", "a:0", "-show_entries",
                                                              "stream=sample_rate,channels:format=duration", "-of",
                                                              "default=noprint_wrappers=1", path.string()})
                                    .Wait();
     if (probe.ExitCode != 0) return std::nullopt;
-    ProbedAudio audio;
+    AudioFacts audio;
     std::istringstream lines(probe.Out);
     for (std::string line; std::getline(lines, line);) {
         const size_t equals = line.find('=');

@@ -131,27 +131,17 @@ std::string Snapshot(const fs::path& path) {
     return "kind:" + std::to_string(static_cast<int>(fs::symlink_status(path).type()));
 }
 
-struct WrittenAudio {
-    uint32_t Rate = 0;
-    uint16_t Channels = 0;
-    double Seconds = 0.0;
-};
-
 // The WAV header as written (its sizes must agree with the file), or what ffprobe reads.
-std::optional<WrittenAudio> ReadWritten(const fs::path& output, const std::string& format) {
-    if (format != "wav") {
-        const std::optional<ProbedAudio> probed = ProbeAudio(output);
-        if (!probed) return std::nullopt;
-        return WrittenAudio{probed->Rate, probed->Channels, probed->Seconds};
-    }
+std::optional<AudioFacts> ReadWritten(const fs::path& output, const std::string& format) {
+    if (format != "wav") return ProbeAudio(output);
     const std::optional<WavFacts> facts = ReadWavFacts(output);
     if (!facts) return std::nullopt;
     EXPECT_TRUE(facts->SizesMatchFile) << "the header's sizes do not match the file";
-    return WrittenAudio{facts->Rate, facts->Channels, facts->Seconds()};
+    return AudioFacts{facts->Rate, facts->Channels, facts->Seconds()};
 }
 
 void ExpectSavedAsAllowed(const HostileCase& c, const fs::path& output, const std::string& err) {
-    const std::optional<WrittenAudio> written = ReadWritten(output, c.OutputFormat);
+    const std::optional<AudioFacts> written = ReadWritten(output, c.OutputFormat);
     ASSERT_TRUE(written.has_value()) << "no readable file written: " << err;
     EXPECT_EQ(written->Channels, c.Channels) << err;
     // Every save begins with two silent blocks of 2048 bytes, one of them the engine's latency.
