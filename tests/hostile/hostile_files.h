@@ -33,13 +33,14 @@ struct WavFacts {
 };
 std::optional<WavFacts> ReadWavFacts(const std::filesystem::path& path);
 
-// What ffprobe, a reader no one here wrote, finds in an encoded file's first audio stream.
+// What a written file holds.
 struct AudioFacts {
     uint32_t Rate = 0;
     uint16_t Channels = 0;
     double Seconds = 0.0;
 };
-// nullopt when ffprobe finds no audio stream with a rate and a duration.
+// What ffprobe, a reader no one here wrote, finds in an encoded file's first audio stream;
+// nullopt when it finds none with a rate and a duration.
 std::optional<AudioFacts> ProbeAudio(const std::filesystem::path& path);
 
 // A fresh folder under the system's temporary folder, removed with everything in it.
