@@ -7,7 +7,6 @@
 #include <functional>
 #include <string>
 
-#include "export/early_end_check.h"
 #include "tests/export/export_rig.h"
 #include "tests/fixtures/fixture_paths.h"
 
@@ -104,38 +103,6 @@ TEST(ExportOutcome, CompleteSavesOfEveryInputFormatAreNoEarlyEnd) {
         EXPECT_TRUE(rig.Host.Errors.empty()) << rig.Host.Errors[0];
         EXPECT_EQ(rig.Driver.Outcome(), ExportOutcome::Saved);
     }
-}
-
-TEST(EarlyEndCheck, CountedLengthsAllowNoShortfallEstimatesASecondOrFivePercent) {
-    struct Case {
-        const char* extension;
-        int64_t lengthBytes;
-        int64_t allowed;
-    };
-    constexpr int64_t second = 44100 * 2 * 2;
-    const Case cases[] = {
-        {".WAV", 10 * second, 0},           {".FLAC", 10 * second, 0},
-        {".FLC", 10 * second, 0},           {".MP3", 10 * second, second},
-        {".OGG", 100 * second, 5 * second}, {".WMA", 100 * second, 5 * second},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.extension);
-        SourceInfo source;
-        source.Extension = c.extension;
-        source.SampleRate = 44100;
-        source.Channels = 2;
-        source.BitsPerSample = 16;
-        source.LengthBytes = c.lengthBytes;
-        const EarlyEndCheck check(source);
-        EXPECT_EQ(check.AllowedShortfall(), c.allowed);
-        EXPECT_FALSE(check.EndedEarly(c.lengthBytes - c.allowed));
-        EXPECT_TRUE(check.EndedEarly(c.lengthBytes - c.allowed - 1));
-        EXPECT_FALSE(check.EndedEarly(c.lengthBytes + second));  // a longer source is no loss
-    }
-    SourceInfo unknown;
-    unknown.Extension = ".WAV";
-    unknown.LengthBytes = -1;
-    EXPECT_FALSE(EarlyEndCheck(unknown).EndedEarly(0));
 }
 
 // The save dialog opens in the folder of the last save that left a valid file.

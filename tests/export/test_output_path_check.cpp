@@ -1,12 +1,8 @@
 #include "export/output_path_check.h"
 
 #include <gtest/gtest.h>
-#include <sys/socket.h>
 #include <sys/stat.h>
-#include <sys/un.h>
-#include <unistd.h>
 
-#include <cstring>
 #include <filesystem>
 #include <functional>
 #include <fstream>
@@ -60,21 +56,8 @@ TEST(OutputPathCheck, MissingFolderIsRefusedAndANewFileInAFolderPasses) {
     EXPECT_TRUE(fresh.Asked.empty());
 }
 
-// A socket file at `path`; the descriptor is closed again, the file stays.
-bool MakeSocketFile(const std::string& path) {
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    if (path.size() >= sizeof address.sun_path) return false;
-    std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
-    const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
-    if (fd < 0) return false;
-    const bool bound = ::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
-    ::close(fd);
-    return bound;
-}
-
 // Nothing but a regular file can take a save: a FIFO would block the writer forever, a device
-// or socket would swallow the audio. The check looks without opening.
+// would swallow the audio. The check looks without opening.
 TEST(OutputPathCheck, AnythingButARegularFileIsRefusedBeforeTheSave) {
     TempFolder dir;
     struct Case {
@@ -86,7 +69,6 @@ TEST(OutputPathCheck, AnythingButARegularFileIsRefusedBeforeTheSave) {
     const Case cases[] = {
         {dir / "pipe.wav", fifo, "a named pipe (FIFO)"},
         {dir / "folder.wav", [](const std::string& p) { return fs::create_directory(p); }, "a folder"},
-        {dir / "sock.wav", MakeSocketFile, "a socket"},
         {"/dev/null", [](const std::string&) { return true; }, "a character device"},
         {dir / "link-to-pipe.wav",
          [&](const std::string& p) {
