@@ -1,25 +1,53 @@
 #!/usr/bin/env bash
-# Starts the real program on an X server (run it under xvfb-run) and sends it the signals a
-# desktop session sends: kill, Ctrl+C in a terminal, logout. Each must close the window cleanly
-# with exit status 0; during a save the save is cancelled first and the shortened file stays valid.
+# Starts the real program on a private virtual X server and sends it the signals a desktop
+# session sends: kill, Ctrl+C in a terminal, logout. Each must close the window cleanly with
+# exit status 0; during a save the save is cancelled first and the shortened file stays valid.
 # Usage: signal_test.sh PROGRAM
 set -euo pipefail
 program=$1
 source "$(dirname "$0")/../../scripts/murmex-window.sh"
 work=$(mktemp -d)
+pid=""
+xvfb_pid=""
 # With job control the window starts as a terminal would start it; otherwise the shell starts
 # background commands with SIGINT ignored, and the program rightly keeps it ignored.
 set -m
 
 fail() {
   echo "signal test: $*" >&2
+  if [[ -n "$xvfb_pid" ]] && ! kill -0 "$xvfb_pid" 2>/dev/null; then
+    echo "signal test: the X server ended early:" >&2
+    tail -n 5 "$work/xvfb.log" >&2
+  fi
   exit 1
 }
 
-# start_murmex_window replaces the EXIT trap: kill the window and remove the scratch folder.
+cleanup() {
+  for process in $pid $xvfb_pid; do kill "$process" 2>/dev/null || true; done
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+# The server picks a free display itself (-displayfd), so tests running side by side never meet
+# on one, as they can with xvfb-run -a; it writes the number once it accepts clients.
+start_x_server() {
+  # -noreset: a server resetting after its last client left refuses the next one for a moment.
+  Xvfb -displayfd 3 -noreset -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
+  xvfb_pid=$!
+  for _ in $(seq 1 100); do
+    [[ -s "$work/display" ]] && break
+    sleep 0.1
+  done
+  [[ -s "$work/display" ]] || fail "Xvfb did not start: $(cat "$work/xvfb.log")"
+  export DISPLAY=":$(head -n 1 "$work/display")"
+}
+
+# start_murmex_window sets its own EXIT trap; this one also stops the server and cleans up.
 start_window() {
-  start_murmex_window "$@" || fail "the window did not start"
-  trap 'kill "$pid" 2>/dev/null || true; rm -rf "$work"' EXIT
+  local started=0
+  start_murmex_window "$@" || started=$?
+  trap cleanup EXIT
+  [[ $started -eq 0 ]] || fail "the window did not start"
 }
 
 # Waits up to $2 tenths of a second for the program to end; fails unless it ended with status 0.
@@ -40,6 +68,7 @@ little_endian32() {
   od -An -tu4 -j "$2" -N 4 "$1" | tr -d ' '
 }
 
+start_x_server
 for signal in TERM INT HUP; do
   start_window "$program"
   kill -s "$signal" "$pid"
@@ -62,9 +91,12 @@ for _ in $(seq 1 50); do
   [[ -n "$dialog" ]] && break
 done
 [[ -n "$dialog" ]] || fail "the save dialog did not open"
-xdotool windowfocus --sync "$dialog" key ctrl+a
-xdotool type --window "$dialog" "$output"
-xdotool key --window "$dialog" Return
+# Typed as real key presses into the focused dialog: an event sent to the dialog itself could
+# find it already gone once Return has accepted it.
+xdotool windowfocus --sync "$dialog"
+xdotool key ctrl+a
+xdotool type "$output"
+xdotool key Return
 for _ in $(seq 1 500); do
   [[ -f "$output" && $(stat -c %s "$output") -gt 44 ]] && break
   sleep 0.02
