@@ -152,8 +152,8 @@ void VorbisStreamEncoder::Analyse(const float* const* planar, int frames) {
   const int capacity = FResampler->MaxOutput(frames);
   float** buffer = Api.vorbis_analysis_buffer(&FDsp, capacity);
   const int made = FResampler->Convert(buffer, capacity, planar, frames);
-  Api.vorbis_analysis_wrote(&FDsp, made);
-  DrainPackets();
+  // The filter may hold a short input back entirely; writing 0 frames would end the stream.
+  if (made > 0) Api.vorbis_analysis_wrote(&FDsp, made);
 }
 
 void VorbisStreamEncoder::FlushResampler() {
@@ -163,7 +163,6 @@ void VorbisStreamEncoder::FlushResampler() {
   const int made = FResampler->Flush(buffer, capacity);
   // Writing 0 frames would end the stream here; the caller ends it once everything is in.
   if (made > 0) Api.vorbis_analysis_wrote(&FDsp, made);
-  DrainPackets();
 }
 
 void VorbisStreamEncoder::DrainPackets() {

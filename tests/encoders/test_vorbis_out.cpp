@@ -109,11 +109,12 @@ struct RateCase {
   unsigned Channels;
   TVorbisBitRate Nominal;  // brAutoSelect = quality mode
   unsigned Written;
+  std::size_t Chunk = 30000;  // bytes the input serves at a time
 };
 
 void PrintTo(const RateCase& c, std::ostream* os) {
   *os << c.Rate << " Hz " << c.Channels << " ch bitrate " << c.Nominal << ", written at "
-      << c.Written << " Hz";
+      << c.Written << " Hz, " << c.Chunk << "-byte pieces";
 }
 
 class VorbisRates : public ::testing::TestWithParam<RateCase> {};
@@ -124,8 +125,9 @@ class VorbisRates : public ::testing::TestWithParam<RateCase> {};
 TEST_P(VorbisRates, UnusualRatesAreEncodedOrResampledNotRelabelled) {
   const RateCase c = GetParam();
   const auto file = test::TempDir("ogg-rate-" + std::to_string(c.Rate) + "-" +
-                                  std::to_string(c.Nominal)) / "out.ogg";
-  test::PcmInput input(test::Sine(1.0, c.Rate, c.Channels, 200.0), c.Channels, c.Rate, 30000);
+                                  std::to_string(c.Nominal) + "-" + std::to_string(c.Chunk)) /
+                    "out.ogg";
+  test::PcmInput input(test::Sine(1.0, c.Rate, c.Channels, 200.0), c.Channels, c.Rate, c.Chunk);
   TVorbisOut out;
   out.SetFileName(file.string());
   out.SetDesiredNominalBitrate(c.Nominal);
@@ -150,11 +152,14 @@ INSTANTIATE_TEST_SUITE_P(Rates, VorbisRates,
                                            RateCase{768000, 2, brAutoSelect, 192000},
                                            RateCase{192000, 2, bitrate128, 48000},
                                            RateCase{96000, 1, bitrate64, 48000},
-                                           RateCase{1000, 2, bitrate128, 16000}),
+                                           RateCase{1000, 2, bitrate128, 16000},
+                                           // pieces the resampler may hold back whole
+                                           RateCase{192000, 2, bitrate128, 48000, 16}),
                          [](const auto& info) {
                            const auto& c = info.param;
                            return std::to_string(c.Rate) + "Hz_" +
-                                  (c.Nominal == brAutoSelect ? "quality" : "managed");
+                                  (c.Nominal == brAutoSelect ? "quality" : "managed") + "_" +
+                                  std::to_string(c.Chunk);
                          });
 
 TEST(VorbisOut, EmptyInputAndAppendGiveValidStreams) {
