@@ -56,6 +56,11 @@ void CheckAppended(const std::vector<uint8_t>& before, const std::vector<uint8_t
     }
     if (old.Type == TWavType::wtPCM)
         MURMEX_FUZZ_CHECK(std::equal(pcm.begin(), pcm.end(), after.begin() + static_cast<std::ptrdiff_t>(before.size())));
+    // ADPCM: the fact chunk counts the samples per channel before and after the append.
+    if (old.Type == TWavType::wtDVIADPCM && old.FactPosition >= 0) {
+        const uint64_t samples = uint64_t{GetLe32(before.data() + old.FactPosition)} + pcm.size() / (2 * channels);
+        MURMEX_FUZZ_CHECK(GetLe32(after.data() + old.FactPosition) == SizeField(samples));
+    }
     MURMEX_FUZZ_CHECK(GetLe32(after.data() + 4) == SizeField(after.size() - 8));
     MURMEX_FUZZ_CHECK(GetLe32(after.data() + old.DataSizePosition) ==
                       SizeField(after.size() - static_cast<std::size_t>(old.DataStart)));
