@@ -16,6 +16,7 @@
 #include <QWindow>
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <filesystem>
 
 #include "app/artwork.h"
@@ -480,6 +481,12 @@ void TForm1::LeaveExportState() {
 void TForm1::ShowExportProgress(int perMille) { ProgressBar1->SetPosition(perMille); }
 
 void TForm1::ReportExportError(const std::string& text) {
+  // Closing on a signal (a logout, say), nobody is left to answer a box: the error goes where the
+  // terminal or the session log keeps it, and the close goes on.
+  if (closeRequested_) {
+    std::fprintf(stderr, "murmex: Save failed: %s\n", text.c_str());
+    return;
+  }
   dialogs_.ShowMessage(text, "Save failed", MessageIcon::Error, MessageButtons::Ok);
 }
 
