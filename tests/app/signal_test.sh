@@ -39,7 +39,8 @@ start_x_server() {
     sleep 0.1
   done
   [[ -s "$work/display" ]] || fail "Xvfb did not start: $(cat "$work/xvfb.log")"
-  export DISPLAY=":$(head -n 1 "$work/display")"
+  DISPLAY=":$(head -n 1 "$work/display")"
+  export DISPLAY
 }
 
 # start_murmex_window sets its own EXIT trap; this one also stops the server and cleans up.
