@@ -3,7 +3,6 @@
 // at its end, and it reads back: plain ASCII texts as they were given, any text as valid UTF-8.
 #include <fuzzer/FuzzedDataProvider.h>
 
-#include <array>
 #include <string>
 
 #include "tags/id3v1.h"

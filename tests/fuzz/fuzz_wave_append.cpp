@@ -3,6 +3,7 @@
 // the size fields, adds the new audio at the end and leaves sizes that match the file.
 #include <fuzzer/FuzzedDataProvider.h>
 
+#include <algorithm>
 #include <array>
 #include <string>
 #include <vector>

@@ -9,8 +9,9 @@ std::vector<std::string> TextsOf(const TAuTags& tags) {
 }
 
 std::vector<std::string> TextsOf(const TID3v1& tag) {
-    return {tag.Title(), tag.Artist(),   tag.Album(),        tag.Comment(),    tag.Year(),
-            tag.Lyrics(), tag.LyricsAuthor(), tag.LyricsImage(), tag.LongTitle(), tag.LongComment()};
+    // The long fields are what the getters return when they are set.
+    return {tag.Title(), tag.Artist(), tag.Album(), tag.Comment(), tag.Year(), tag.Lyrics(), tag.LyricsAuthor(),
+            tag.LyricsImage()};
 }
 
 }  // namespace murmex::fuzz
