@@ -136,7 +136,7 @@ CliRunner::Outcome CliRunner::SaveInput(const std::string& input) {
 void CliRunner::ReportResampling(const std::string& output) {
     const unsigned rate = driver_.ResampledTo();
     if (rate == 0) return;
-    std::fprintf(err_, "murmex-cli: %s: resampled from %lld Hz to %u Hz, a rate the format can hold\n",
+    std::fprintf(err_, "murmex-cli: %s: resampled from %lld Hz to %u Hz\n",
                  output.c_str(), static_cast<long long>(loader_.Info().SampleRate), rate);
 }
 
