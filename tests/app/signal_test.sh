@@ -28,21 +28,6 @@ cleanup() {
 }
 trap cleanup EXIT
 
-# The server picks a free display itself (-displayfd), so tests running side by side never meet
-# on one, as they can with xvfb-run -a; it writes the number once it accepts clients.
-start_x_server() {
-  # -noreset: a server resetting after its last client left refuses the next one for a moment.
-  Xvfb -displayfd 3 -noreset -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
-  xvfb_pid=$!
-  for _ in $(seq 1 100); do
-    [[ -s "$work/display" ]] && break
-    sleep 0.1
-  done
-  [[ -s "$work/display" ]] || fail "Xvfb did not start: $(cat "$work/xvfb.log")"
-  DISPLAY=":$(head -n 1 "$work/display")"
-  export DISPLAY
-}
-
 # start_murmex_window sets its own EXIT trap; this one also stops the server and cleans up.
 start_window() {
   local started=0
@@ -69,7 +54,7 @@ little_endian32() {
   od -An -tu4 -j "$2" -N 4 "$1" | tr -d ' '
 }
 
-start_x_server
+start_private_x_server "$work" || fail "no X server"
 for signal in TERM INT HUP; do
   start_window "$program"
   kill -s "$signal" "$pid"

@@ -1,12 +1,21 @@
 #!/usr/bin/env bash
-# Starts the real program on an X server (run it under xvfb-run), finds its window by title,
-# checks its size, takes a screenshot and closes the window with its own Close button.
+# Starts the real program on a private virtual X server, finds its window by title, checks its
+# size, takes a screenshot and closes the window with its own Close button.
 # Usage: smoke_test.sh PROGRAM SCREENSHOT.png
 set -euo pipefail
 program=$1
 screenshot=$2
 source "$(dirname "$0")/../../scripts/murmex-window.sh"
+work=$(mktemp -d)
+xvfb_pid=""
+cleanup() {
+  kill ${pid:-} ${xvfb_pid:-} 2>/dev/null || true
+  rm -rf "$work"
+}
+trap cleanup EXIT
+start_private_x_server "$work" || exit 1
 start_murmex_window "$program" || exit 1
+trap cleanup EXIT
 
 # Let the first paint land before measuring and capturing.
 sleep 1
@@ -22,8 +31,8 @@ import -window "$window" "$screenshot"
 xdotool mousemove --window "$window" 348 59 click 1
 for _ in $(seq 1 50); do
   if ! kill -0 "$pid" 2>/dev/null; then
-    trap - EXIT
     wait "$pid"
+    pid=""
     echo "smoke: window $size shown, captured to $screenshot and closed"
     exit 0
   fi
