@@ -18,17 +18,17 @@ constexpr int64_t kEstimatePercent = 5;
 
 EarlyEndCheck::EarlyEndCheck(const SourceInfo& source)
     : sourcePath_(source.SourcePath),
+      sourceAtStart_(StatFile(source.SourcePath)),
+      lengthCounted_(LengthIsCounted(source.Extension)),
       lengthBytes_(source.LengthBytes),
       bytesPerSecond_(source.SampleRate * source.Channels * std::max<int64_t>(source.BitsPerSample / 8, 1)) {
-    if (!LengthIsCounted(source.Extension)) {
-        allowedShortfall_ = std::max(bytesPerSecond_, lengthBytes_ * kEstimatePercent / 100);
-    }
+    if (!lengthCounted_) allowedShortfall_ = std::max(bytesPerSecond_, lengthBytes_ * kEstimatePercent / 100);
 }
 
 bool EarlyEndCheck::EndedEarly(int64_t decodedBytes) const {
     // A length the decoder could not tell (-1) gives nothing to compare with.
-    if (lengthBytes_ <= 0) return false;
-    return lengthBytes_ - decodedBytes > allowedShortfall_;
+    if (lengthBytes_ <= 0 || lengthBytes_ - decodedBytes <= allowedShortfall_) return false;
+    return lengthCounted_ || !(StatFile(sourcePath_) == sourceAtStart_);
 }
 
 double EarlyEndCheck::Seconds(int64_t bytes) const {

@@ -2,11 +2,13 @@
 // source cut short, and which folder is remembered afterwards.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <string>
 
+#include "export/early_end_check.h"
 #include "tests/export/export_rig.h"
 #include "tests/fixtures/fixture_paths.h"
 
@@ -102,6 +104,50 @@ TEST(ExportOutcome, CompleteSavesOfEveryInputFormatAreNoEarlyEnd) {
         ASSERT_TRUE(rig.Save(dir / "clean.wav"));
         EXPECT_TRUE(rig.Host.Errors.empty()) << rig.Host.Errors[0];
         EXPECT_EQ(rig.Driver.Outcome(), ExportOutcome::Saved);
+    }
+}
+
+// A VBR MP3 whose length header is gone: the container's estimate of its length is far off.
+// Intact, it saves without complaint; cut while it is being read, it ends early.
+TEST(ExportOutcome, AnMp3WithAWrongLengthEstimateEndsEarlyOnlyWhenCut) {
+    TempFolder dir;
+    const fs::path mp3 = dir.path() / "vbr.mp3";
+    {
+        // Silence, then noise: the first frames need far fewer bits than the rest.
+        std::vector<int16_t> pcm = NoisyTone(44100 * 40, 1);
+        std::fill(pcm.begin(), pcm.begin() + 44100 * 10, int16_t{0});
+        WriteWav(dir.path() / "source.wav", pcm, 44100, 1);
+        ExportRig rig;
+        rig.Load(dir.path() / "source.wav");
+        rig.Settings.SelectFormat("mp3");
+        rig.Settings.vbr_checkChange(true);
+        rig.Settings.SetQuality(5);
+        ASSERT_TRUE(rig.Save(mp3.string()));
+        ASSERT_TRUE(rig.Host.Errors.empty()) << rig.Host.Errors[0];
+    }
+    std::vector<uint8_t> bytes = ReadFile(mp3);
+    const auto header = std::search(bytes.begin(), bytes.begin() + 2048, std::begin("Xing"), std::end("Xing") - 1);
+    ASSERT_NE(header, bytes.begin() + 2048) << "no VBR length header to remove";
+    std::fill(header, header + 4, uint8_t{0});
+    std::ofstream(mp3, std::ios::binary | std::ios::trunc).write(reinterpret_cast<const char*>(bytes.data()),
+                                                                 static_cast<std::streamsize>(bytes.size()));
+
+    for (const bool cut : {false, true}) {
+        SCOPED_TRACE(cut ? "cut while saving" : "intact");
+        ExportRig rig;
+        rig.Load(mp3);
+        if (cut) rig.Host.OnProgress = [&] { fs::resize_file(mp3, bytes.size() / 10); };
+        ASSERT_TRUE(rig.Save(dir / "clean.wav"));
+        const int64_t estimateOff = rig.Loader.Info().LengthBytes - rig.Driver.DecodedTotal();
+        if (cut) {
+            EXPECT_EQ(rig.Driver.Outcome(), ExportOutcome::SourceEndedEarly);
+            ASSERT_EQ(rig.Host.Errors.size(), 1u);
+            EXPECT_TRUE(Contains(rig.Host.Errors[0], "the source ended early: ")) << rig.Host.Errors[0];
+        } else {
+            EXPECT_GT(estimateOff, EarlyEndCheck(rig.Loader.Info()).AllowedShortfall()) << "the estimate is right";
+            EXPECT_EQ(rig.Driver.Outcome(), ExportOutcome::Saved);
+            EXPECT_TRUE(rig.Host.Errors.empty()) << rig.Host.Errors[0];
+        }
     }
 }
 
