@@ -23,7 +23,6 @@ void TWMAOut::Init() {
   if (FileName().empty()) throw EAuException("File name is not assigned.");
   TAuInput& input = *Input();
   input.StartInput();
-  FOutputSampleRate = 0;
   const int opened = FWriter.Open(FileName());
   if (opened < 0) throw EAuException("Cannot create file " + FileName() + ": " + FfmpegErrorText(opened));
 
@@ -38,7 +37,7 @@ void TWMAOut::Init() {
   const auto format = FindWmaFormatForInput(WmaCodecs(), request);
   if (!format) throw EAuException("Failed to init codec");
   if (FWriter.SetProfile(*format) < 0) throw EAuException("fff");
-  FOutputSampleRate = format->SampleRate;
+  SetOutputSampleRate(format->SampleRate);
 
   const unsigned blockAlign = request.Channels * request.BitsPerSample / 8;
   FWriter.SetInputFormat(request.Channels, request.SampleRate, request.BitsPerSample);

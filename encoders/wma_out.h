@@ -1,6 +1,5 @@
 #pragma once
 
-#include <atomic>
 #include <cstdint>
 #include <vector>
 
@@ -28,10 +27,6 @@ public:
     uint8_t VBRQuality() const { return FVBRQuality; }
     void SetVBRQuality(uint8_t value) { FVBRQuality = value; }
 
-    // The sample rate of the file being (or last) written: the rate of the format chosen for the
-    // input, which is resampled when its own rate differs. 0 until a format has been chosen.
-    unsigned OutputSampleRate() const { return FOutputSampleRate.load(); }
-
     // The sample time after a block of `bytes`, in 100 ns units, rounded to the nearest.
     static int64_t NextSampleTime(int64_t sampleTime, std::size_t bytes,
                                   uint32_t averageBytesPerSecond);
@@ -55,8 +50,6 @@ private:
     int64_t FSampleTime = 0;
     bool FEndOfInput = false;
     std::vector<uint8_t> FBlock;
-    // Set on the output thread, read by the owner once the run is over.
-    std::atomic<unsigned> FOutputSampleRate{0};
 };
 
 }  // namespace murmex
