@@ -33,7 +33,7 @@ constexpr float kLowestPrioriSnr = 0.0031622777f;  // -25 dB
 constexpr double kNoiseTimeConstant = 0.072;     // seconds
 constexpr double kPresenceTimeConstant = 0.15;
 constexpr double kStatsTimeConstant = 0.15;
-constexpr double kDecisionTimeConstant = 0.45;
+constexpr double kDecisionTimeConstant = 0.15;
 constexpr double kWarmUpSeconds = 0.5;
 constexpr double kWarmUpStartSeconds = 0.1;
 
