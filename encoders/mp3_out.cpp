@@ -25,8 +25,10 @@ void TMP3Out::Init() {
   OpenOutputFile(fmCreate);
   Input()->StartInput();
   const unsigned rate = Input()->InSampleRate();
-  // LAME resamples from any rate it can be told, which excludes 0 and those beyond an int.
-  if (rate == 0 || rate > static_cast<unsigned>(INT_MAX)) {
+  // LAME resamples from any rate it can be told, which excludes 0 and those beyond an int, and
+  // raises a rate at most twelvefold: below 667 Hz even MPEG audio's lowest rate is too far.
+  constexpr unsigned kLowestResampledRate = 667;
+  if (rate < kLowestResampledRate || rate > static_cast<unsigned>(INT_MAX)) {
     throw EAuException(UnwritableRateMessage(rate, "MP3"));
   }
   const Mp3ConfigRecord record = BuildMp3Config(FSettings, rate);

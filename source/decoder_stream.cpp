@@ -18,8 +18,11 @@ extern "C" {
 namespace murmex {
 namespace {
 
-constexpr uint32_t kMaxChannels = 64;
-constexpr uint32_t kMaxSampleRate = 768000;
+// The loader refuses sources of more than two channels with its own message, so the decoder must
+// open them; this only bounds the buffers a hostile header can ask for. Any positive rate is
+// taken: the writers keep it, resample it or refuse it by name.
+constexpr uint32_t kMaxChannels = 1024;
+constexpr uint32_t kMaxConvertedChannels = 64;
 // A forward seek closer than this many seconds decodes its way there instead of asking the
 // demuxer, which is exact and cheap over short distances.
 constexpr int64_t kDecodeForwardSeconds = 10;
@@ -99,7 +102,9 @@ std::unique_ptr<DecoderStream> DecoderStream::Open(const std::filesystem::path& 
       stream->lengthBytes_ = BytesOfFrames(frames, frameBytes);
   }
   // A source must yield audio, unless it is an exactly counted empty one.
-  const bool decodable = stream->DecodeNext();
+  // The sample converter takes at most 64 channels. Sources with more are refused by their
+  // channel count before any audio is read, so they only need to open.
+  const bool decodable = stream->format_.Channels > kMaxConvertedChannels || stream->DecodeNext();
   if (!decodable && !(stream->exactLength_ && stream->lengthBytes_ == 0)) return nullptr;
   return stream;
 }
@@ -135,8 +140,7 @@ bool DecoderStream::OpenDecoder() {
   }
   const int rate = codec_->sample_rate;
   const int channels = codec_->ch_layout.nb_channels;
-  if (rate <= 0 || static_cast<uint32_t>(rate) > kMaxSampleRate || channels <= 0 ||
-      static_cast<uint32_t>(channels) > kMaxChannels) {
+  if (rate <= 0 || channels <= 0 || static_cast<uint32_t>(channels) > kMaxChannels) {
     CloseDecoder();
     return false;
   }

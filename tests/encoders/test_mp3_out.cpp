@@ -210,7 +210,7 @@ TEST(Mp3Out, FailuresEndTheRunWithTheirMessage) {
   EXPECT_EQ(RunToEnd(out, eightBit), "InitStream Error : 1");
 
   // Rates that cannot be handed to the encoder are refused by name.
-  for (const unsigned rate : {0u, 3000000000u}) {
+  for (const unsigned rate : {0u, 1u, 666u, 3000000000u}) {
     test::PcmInput odd(test::Sine(0.1, 8000, 1), 1, rate);
     EXPECT_EQ(RunToEnd(out, odd),
               "Cannot write out.mp3: " + std::to_string(rate) + " Hz is not a sample rate MP3 can write.");
