@@ -27,7 +27,6 @@ public:
     void MarkCancelled() { cancelled_ = true; }
 
     bool Exporting() const { return exporting_; }
-    bool Failed() const { return failed_; }
 
 private:
     void EndProgressLine();
