@@ -14,6 +14,7 @@ extern "C" {
 #include "encoders/ffmpeg_file_url.h"
 #include "encoders/ffmpeg_library.h"
 #include "pipeline/au_exception.h"
+#include "tags/narrow_text.h"
 
 namespace murmex {
 namespace {
@@ -88,7 +89,9 @@ void TMediaAttributeReader::Open(const std::filesystem::path& fileName) {
   bitrate_ = BitrateOf(*container, audio);
   if (LacksId3v2(*container, fileName)) return;
   for (const AttributeSource& source : AttributeSources()) {
-    if (const char* value = Lookup(*container, audio, source)) attributes_.emplace(source.Attribute, value);
+    // A damaged ID3v2 tag makes FFmpeg hand on raw bytes (the ID3v1 trailer's, say): the
+    // attributes become tags and file names, so they are made valid UTF-8 here.
+    if (const char* value = Lookup(*container, audio, source)) attributes_.emplace(source.Attribute, RepairUtf8(value));
   }
   tags_.SetArtist(Attribute(kAuthor));
   tags_.SetTitle(Attribute(kTitle));

@@ -78,6 +78,23 @@ TEST(MediaAttributeReaderTest, Mp3WithOnlyAnId3v1TrailerGivesNoAttributes) {
   EXPECT_EQ(reader.Attribute("Title"), "");
 }
 
+// An ID3v2 tag whose size field is damaged makes FFmpeg report the ID3v1 trailer's raw
+// Windows-1252 bytes; the attributes still come out as valid UTF-8.
+TEST(MediaAttributeReaderTest, RawBytesFromADamagedTagAreMadeValidUtf8) {
+  std::ifstream in(FixturePath("tagged_22050_64k.mp3"), std::ios::binary);
+  std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  bytes.replace(14, 4, std::string("\x00\x00\x40\x06", 4));
+  bytes.replace(bytes.size() - 128 + 63, 4, std::string("\xE9t\xE9\x00", 4));
+  const std::filesystem::path damaged =
+      std::filesystem::temp_directory_path() / ("murmex-damaged-id3-" + std::to_string(::getpid()) + ".mp3");
+  std::ofstream(damaged, std::ios::binary) << bytes;
+
+  TMediaAttributeReader reader;
+  reader.Open(damaged);
+  std::filesystem::remove(damaged);
+  EXPECT_EQ(reader.Attribute("WM/AlbumTitle"), "\u00E9t\u00E9");
+}
+
 TEST(MediaAttributeReaderTest, FilesThatAreNotMediaRaise) {
   TMediaAttributeReader reader;
   EXPECT_THROW(reader.Open(FixturePath("no-such-file.mp3")), EAuException);
