@@ -100,7 +100,10 @@ void TWaveOut::OpenForAppend() {
     Layout = ReadWavHeader(*OutputStream);
     // Data that is not the last chunk cannot grow without overwriting what follows it.
     const bool dataAtEnd = Layout.DataStart + Layout.DataSize == OutputStream->Size();
-    if ((Layout.Type != TWavType::wtPCM && Layout.Type != TWavType::wtDVIADPCM) || !dataAtEnd)
+    // PCM data that ends inside a frame would put every appended frame out of step.
+    const bool wholeFrames = Layout.Type != TWavType::wtPCM ||
+                             (Layout.BlockAlign != 0 && Layout.DataSize % Layout.BlockAlign == 0);
+    if ((Layout.Type != TWavType::wtPCM && Layout.Type != TWavType::wtDVIADPCM) || !dataAtEnd || !wholeFrames)
         FailInit("Cannot append data to this .wav file.");
     FWavType = Layout.Type;
     Appending = true;

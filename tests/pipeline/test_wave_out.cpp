@@ -177,6 +177,17 @@ TEST_F(WaveOutTest, AppendingAnotherFormatOrKindIsRefusedAndTheFileKept) {
     BlockFeeder stereo(Writer, 2, 44100, 1, 0);
     EXPECT_EQ(Run("text.wav"), notWave);
     EXPECT_EQ(Writer.ErrorText(), "Cannot append data to this .wav file.");
+
+    // Stereo 16-bit data cut inside its last frame: appended frames would be out of step.
+    std::vector<uint8_t> cut = before;
+    cut.resize(cut.size() - 2);
+    for (const std::size_t field : {std::size_t{4}, std::size_t{40}}) {
+        const uint32_t size = Le32At(before, field) - 2;
+        for (std::size_t i = 0; i < 4; ++i) cut[field + i] = static_cast<uint8_t>(size >> (8 * i));
+    }
+    test::WriteFileBytes(Dir.File("cut.wav"), cut);
+    EXPECT_EQ(Run("cut.wav"), cut);
+    EXPECT_EQ(Writer.ErrorText(), "Cannot append data to this .wav file.");
 }
 
 TEST_F(WaveOutTest, AppendingToAMissingOrEmptyFileWritesAFreshFileWithTrueSizes) {
