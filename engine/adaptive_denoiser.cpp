@@ -37,7 +37,7 @@ constexpr double kDecisionTimeConstant = 0.15;
 constexpr double kWarmUpSeconds = 0.5;
 constexpr double kWarmUpStartSeconds = 0.1;
 
-constexpr float kDefaultFloorDb = -10.0f;
+constexpr float kDefaultFloorDb = -11.5f;
 constexpr float kFloorDbPerNeper = -1.4f;  // per 100 steps of the slider, whose factor is e^(q/100)
 constexpr float kDefaultReductionExponent = kReductionInitialPosition / 100.0f;
 
