@@ -18,7 +18,7 @@ constexpr int64_t kEstimatePercent = 5;
 
 EarlyEndCheck::EarlyEndCheck(const SourceInfo& source)
     : sourcePath_(source.SourcePath),
-      sourceAtStart_(StatFile(source.SourcePath)),
+      sourceAtLoad_(source.FileAtLoad),
       lengthCounted_(LengthIsCounted(source.Extension)),
       lengthBytes_(source.LengthBytes),
       bytesPerSecond_(source.SampleRate * source.Channels * std::max<int64_t>(source.BitsPerSample / 8, 1)) {
@@ -28,7 +28,7 @@ EarlyEndCheck::EarlyEndCheck(const SourceInfo& source)
 bool EarlyEndCheck::EndedEarly(int64_t decodedBytes) const {
     // A length the decoder could not tell (-1) gives nothing to compare with.
     if (lengthBytes_ <= 0 || lengthBytes_ - decodedBytes <= allowedShortfall_) return false;
-    return lengthCounted_ || !(StatFile(sourcePath_) == sourceAtStart_);
+    return lengthCounted_ || !(StatFile(sourcePath_) == sourceAtLoad_);
 }
 
 double EarlyEndCheck::Seconds(int64_t bytes) const {

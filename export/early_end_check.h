@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <string>
 
-#include "export/output_file_state.h"
+#include "pipeline/file_state.h"
 #include "source/source_info.h"
 
 namespace murmex {
@@ -11,11 +11,10 @@ namespace murmex {
 // Whether a save that ran to the end of the decoded data got all of the source, as long as it
 // was at load. The decoder counts PCM and FLAC sources exactly. For compressed ones the length
 // is an estimate from the container, which a VBR MP3 without a length header can miss by far:
-// there only a shortfall beyond a tolerance, in a source file that changed during the save,
+// there only a shortfall beyond a tolerance, in a source file that changed since it was loaded,
 // is an early end, so that an intact file is never reported.
 class EarlyEndCheck {
 public:
-    // Made when the save starts: notes the source file as it is then.
     explicit EarlyEndCheck(const SourceInfo& source);
 
     // Bytes a complete save may fall short of the length at load.
@@ -28,7 +27,7 @@ private:
     double Seconds(int64_t bytes) const;
 
     std::string sourcePath_;
-    FileState sourceAtStart_;
+    FileState sourceAtLoad_;
     bool lengthCounted_ = false;
     int64_t lengthBytes_ = 0;
     int64_t bytesPerSecond_ = 0;

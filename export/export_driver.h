@@ -9,7 +9,7 @@
 #include "export/early_end_check.h"
 #include "export/export_host.h"
 #include "export/export_writers.h"
-#include "export/output_file_state.h"
+#include "pipeline/file_state.h"
 #include "export/output_settings.h"
 #include "source/bass.h"
 #include "source/source_info.h"

@@ -3,7 +3,7 @@
 #include <filesystem>
 #include <system_error>
 
-#include "export/output_file_state.h"
+#include "pipeline/file_state.h"
 
 namespace murmex {
 

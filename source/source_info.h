@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <string>
 
+#include "pipeline/file_state.h"
+
 namespace murmex {
 
 struct SourceInfo {
@@ -16,6 +18,7 @@ struct SourceInfo {
   int32_t Kbps = 0;           // bitrate of the info line; 0 when it cannot be told
   float ProgressFactor = 0;   // byte position to progress units (0..1000)
   float SeekFactor = 0;       // progress units to byte position
+  FileState FileAtLoad;       // the source file as the load found it, before decoding it
 };
 
 }  // namespace murmex

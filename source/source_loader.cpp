@@ -51,6 +51,7 @@ LoadResult SourceLoader::SpeedButton1Click(const std::filesystem::path& path) {
 LoadOutcome SourceLoader::LoadSteps(const std::filesystem::path& path, LoadResult& result) {
   FreeStreams();
   info_.SourcePath = path.string();
+  info_.FileAtLoad = StatFile(info_.SourcePath);
   info_.Extension = UpperExtension(path);
   info_.LastDirectory = path.parent_path().string();
 

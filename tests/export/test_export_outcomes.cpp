@@ -108,7 +108,7 @@ TEST(ExportOutcome, CompleteSavesOfEveryInputFormatAreNoEarlyEnd) {
 }
 
 // A VBR MP3 whose length header is gone: the container's estimate of its length is far off.
-// Intact, it saves without complaint; cut while it is being read, it ends early.
+// Intact, it saves without complaint; cut after its load or while it is being read, it ends early.
 TEST(ExportOutcome, AnMp3WithAWrongLengthEstimateEndsEarlyOnlyWhenCut) {
     TempFolder dir;
     const fs::path mp3 = dir.path() / "vbr.mp3";
@@ -129,14 +129,18 @@ TEST(ExportOutcome, AnMp3WithAWrongLengthEstimateEndsEarlyOnlyWhenCut) {
     const auto header = std::search(bytes.begin(), bytes.begin() + 2048, std::begin("Xing"), std::end("Xing") - 1);
     ASSERT_NE(header, bytes.begin() + 2048) << "no VBR length header to remove";
     std::fill(header, header + 4, uint8_t{0});
-    std::ofstream(mp3, std::ios::binary | std::ios::trunc).write(reinterpret_cast<const char*>(bytes.data()),
-                                                                 static_cast<std::streamsize>(bytes.size()));
 
-    for (const bool cut : {false, true}) {
-        SCOPED_TRACE(cut ? "cut while saving" : "intact");
+    enum class Cut { None, AfterLoad, WhileSaving };
+    for (const Cut when : {Cut::None, Cut::AfterLoad, Cut::WhileSaving}) {
+        const bool cut = when != Cut::None;
+        SCOPED_TRACE(static_cast<int>(when));
+        std::ofstream(mp3, std::ios::binary | std::ios::trunc)
+            .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
         ExportRig rig;
         rig.Load(mp3);
-        if (cut) rig.Host.OnProgress = [&] { fs::resize_file(mp3, bytes.size() / 10); };
+        const auto cutMp3 = [&] { fs::resize_file(mp3, bytes.size() / 10); };
+        if (when == Cut::AfterLoad) cutMp3();
+        if (when == Cut::WhileSaving) rig.Host.OnProgress = cutMp3;
         ASSERT_TRUE(rig.Save(dir / "clean.wav"));
         const int64_t estimateOff = rig.Loader.Info().LengthBytes - rig.Driver.DecodedTotal();
         if (cut) {

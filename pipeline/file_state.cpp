@@ -1,4 +1,4 @@
-#include "export/output_file_state.h"
+#include "pipeline/file_state.h"
 
 #include <sys/stat.h>
 
