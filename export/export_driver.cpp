@@ -155,7 +155,7 @@ ExportOutcome ExportDriver::FinishSave(TAuOutput& writer) {
 
 unsigned ExportDriver::ResampledTo() const {
     if (chosenWriter_ == nullptr) return 0;
-    const unsigned written = parts_.Writers.WrittenSampleRate(*chosenWriter_);
+    const unsigned written = chosenWriter_->OutputSampleRate();
     return written != 0 && static_cast<int64_t>(written) != sourceSampleRate_ ? written : 0;
 }
 

@@ -26,10 +26,6 @@ ExportWriters::ExportWriters() {
     WMAOut1.SetVBRQuality(5);
 }
 
-unsigned ExportWriters::WrittenSampleRate(const TAuOutput& writer) const {
-    return &writer == &WMAOut1 ? WMAOut1.OutputSampleRate() : writer.OutputSampleRate();
-}
-
 TMP3BitRate Mp3BitRateForKbps(const std::string& kbps) {
     if (kbps == "96") return mbr96;
     if (kbps == "160") return mbr160;

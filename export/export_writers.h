@@ -26,10 +26,6 @@ public:
 
     std::array<TAuOutput*, 4> All() { return {&WaveOut1, &MP3Out1, &VorbisOut1, &WMAOut1}; }
 
-    // The sample rate `writer` wrote its last file at: the input's own, or the one it resampled
-    // to (WMA takes its format's rate, MP3 and Ogg Vorbis a rate their encoder accepts).
-    unsigned WrittenSampleRate(const TAuOutput& writer) const;
-
     // Declared before the writers: they pull from it until they are destroyed.
     TMemoryIn Mem2;
     TWaveOut WaveOut1;
