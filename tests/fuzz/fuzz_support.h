@@ -13,7 +13,8 @@ namespace murmex::fuzz {
 // Prints the broken property and aborts, so that libFuzzer keeps the input as a finding.
 void Check(bool holds, const char* property, const char* file, int line);
 
-// Strict UTF-8: no overlong forms, no surrogates, nothing above U+10FFFF.
+// Strict UTF-8: no overlong forms, no surrogates, nothing above U+10FFFF. Written apart from
+// tags/narrow_text on purpose, so the property is not judged by the decoder under test.
 bool IsValidUtf8(std::string_view text);
 
 // True when the text neither starts nor ends with a character of code 0 to 32.
