@@ -11,6 +11,7 @@
 #include "export/export_writers.h"
 #include "pipeline/file_state.h"
 #include "export/output_settings.h"
+#include "export/save_mode.h"
 #include "source/bass.h"
 #include "source/source_info.h"
 #include "source/source_tags.h"
@@ -53,6 +54,10 @@ public:
     // error the host is given names the file and the reason.
     bool SaveAs(const std::string& chosenName, const SourceInfo& source, HSTREAM decodeStream);
 
+    // Applies to the saves that follow; set it while no save runs.
+    void SetSaveMode(const SaveMode& mode) { saveMode_ = mode; }
+    const SaveMode& Mode() const { return saveMode_; }
+
     // "Cancel": the worker ends the export after the block it is on.
     void Cancel() { exportCancelled_ = true; }
 
@@ -90,6 +95,7 @@ private:
     void ReportProgress();
 
     Parts parts_;
+    SaveMode saveMode_;
     HSTREAM decodeStream_ = 0;
     TAuOutput* chosenWriter_ = nullptr;
     std::string outputFileName_;
