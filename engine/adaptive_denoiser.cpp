@@ -137,12 +137,20 @@ float AdaptiveDenoiser::LsaFactor(float v) const {
     return lsaFactor_[index] + fraction * (lsaFactor_[index + 1] - lsaFactor_[index]);
 }
 
-// The first frame of a run is taken for noise as it stands; the averages start from it.
+// The first frame of a run is taken for noise; the averages start from it. A single frame's
+// power scatters widely around the noise's, and a bin started far below it would read as
+// speech and be slow to climb, so each bin starts at least at the mean of its neighbourhood;
+// one started too high comes down within a few frames. Tones such as hum keep their own level.
 void AdaptiveDenoiser::StartTracking(int channel) {
     const int base = channel * kBins;
     const float* power = smoothedPower_.data() + base;  // already holds this frame's power
+    constexpr int kReach = 4;
     for (int k = 0; k < kBins; ++k) {
-        const float p = std::max(power[k], kSmallestPower);
+        const int first = std::max(0, k - kReach);
+        const int last = std::min(kBins - 1, k + kReach);
+        float sum = 0.0f;
+        for (int j = first; j <= last; ++j) sum += power[j];
+        const float p = std::max({power[k], sum / static_cast<float>(last - first + 1), kSmallestPower});
         noise_[base + k] = p;
         smoothedSquare_[base + k] = 2.0f * p * p;  // as for noise: variance equal to the mean squared
         warmMinimum_[base + k] = 3.0e38f;
