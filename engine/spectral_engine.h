@@ -80,6 +80,7 @@ public:
     int16_t* InputBlockData() { return inputBlock_.data(); }
 
     const ProcessingOptions& Options() const { return options_; }
+    ProcessingOptions& Options() { return options_; }
     int Channels() const { return channels_; }
     int FrameLength() const { return frameLength_; }
     // Sample frames by which the output lags the input.

@@ -1,5 +1,6 @@
 #include "export/export_driver.h"
 
+#include <algorithm>
 #include <cmath>
 #include <exception>
 #include <filesystem>
@@ -26,6 +27,11 @@ ExportDriver::~ExportDriver() {
 
 bool ExportDriver::SaveAs(const std::string& chosenName, const SourceInfo& source, HSTREAM decodeStream) {
     if (exporting_) return false;
+    if (const std::string problem = NoiseStretchProblem(saveMode_, source); !problem.empty()) {
+        parts_.Host.ReportExportError(source.SourcePath + ": " + problem);
+        outcome_ = ExportOutcome::None;
+        return false;
+    }
     const std::string format = parts_.Settings.FormatExtension();
     const std::string outputPath = OutputPathFor(chosenName, format);
     if (!CheckOutputPath(outputPath, source.SourcePath, parts_.Host)) {
@@ -49,9 +55,19 @@ bool ExportDriver::SaveAs(const std::string& chosenName, const SourceInfo& sourc
     engine.BuildAnalysisWindow();
     engine.BuildSmoothingKernel();
 
-    // A source of length 0 would make the scale infinite; no data flows from it anyway.
-    progressScale_ = source.LengthBytes > 0 ? 1.0f / (static_cast<float>(source.LengthBytes) * 0.001f) : 0.0f;
+    learnRange_.reset();
+    learnError_.clear();
+    if (saveMode_.Learns()) learnRange_ = LearningRange(saveMode_, source);
+    aligned_.reset();
+    if (saveMode_.Aligned) aligned_.emplace(SpectralEngine::kLatencyBlocks);
+
+    // The bar covers the learning pass and the save, each by the bytes it goes through. A
+    // source of length 0 would make the scale infinite; no data flows from it anyway.
+    const int64_t learnBytes = !learnRange_ ? 0 : saveMode_.NoiseFrom ? learnRange_->Length() : source.LengthBytes;
+    const int64_t progressTotal = source.LengthBytes > 0 ? source.LengthBytes + learnBytes : 0;
+    progressScale_ = progressTotal > 0 ? 1.0f / (static_cast<float>(progressTotal) * 0.001f) : 0.0f;
     decodedTotal_ = 0;
+    progressBytes_ = 0;
 
     parts_.Host.EnterExportState();
     try {
@@ -70,7 +86,9 @@ bool ExportDriver::SaveAs(const std::string& chosenName, const SourceInfo& sourc
         mem.SetInChannels(static_cast<unsigned>(source.Channels));
         // Mem2 only reads the block it serves.
         mem.SetBufferPointer(const_cast<int16_t*>(engine.OutputBlock().data()));
-        mem.SetBufferBytes(SpectralEngine::kBlockBytes);
+        // The engine's framing serves its first block before anything is processed; aligned
+        // output starts with the first processed block instead.
+        mem.SetBufferBytes(aligned_ ? 0 : SpectralEngine::kBlockBytes);
         mem.StartInput();
         writer.Start();
     } catch (const std::exception& e) {
@@ -84,14 +102,38 @@ bool ExportDriver::SaveAs(const std::string& chosenName, const SourceInfo& sourc
 
 int ExportDriver::ProduceExportBlock() {
     DecodeBlockSource decoder(decodeStream_);
-    const int n = RunBlockContract(parts_.Engine, decoder, true);
-    decodedTotal_ += n;
-    ReportProgress();
-    return n;
+    if (!aligned_) {
+        const int n = RunBlockContract(parts_.Engine, decoder, true);
+        decodedTotal_ += std::max(n, 0);
+        progressBytes_ += std::max(n, 0);
+        ReportProgress();
+        return n;
+    }
+    PaddedBlockSource padded(decoder);
+    for (;;) {
+        RunBlockContract(parts_.Engine, padded, true);
+        decodedTotal_ += padded.LastRead();
+        progressBytes_ += padded.LastRead();
+        ReportProgress();
+        const int n = aligned_->BytesToWrite(padded.LastRead());
+        if (n != AlignedFraming::kDropBlock) return std::max(n, 0);
+    }
+}
+
+bool ExportDriver::LearnNoiseFirst() {
+    NoiseLearner learner(parts_.Engine, decodeStream_);
+    const bool learnt = learner.Learn(*learnRange_, [this](int bytesRead) {
+        progressBytes_ += bytesRead;
+        ReportProgress();
+        return !exportCancelled_;
+    });
+    learnRange_.reset();
+    if (!learnt && !exportCancelled_) learnError_ = learner.Error();
+    return learnt;
 }
 
 void ExportDriver::ReportProgress() {
-    const float scaled = static_cast<float>(decodedTotal_) * progressScale_;
+    const float scaled = static_cast<float>(progressBytes_) * progressScale_;
     if (!(scaled >= 0.0f)) return;
     const int p = static_cast<int>(std::fmin(scaled, 1000.0f));
     if (p % 4 != 0 || p == lastProgressShown_) return;
@@ -106,6 +148,12 @@ void ExportDriver::Mem2BufferDone(TMemoryIn& sender) {
     if (!outputOpenedKnown_) {
         outputOpened_ = StatFile(outputFileName_);
         outputOpenedKnown_ = true;
+    }
+    if (learnRange_ && !LearnNoiseFirst()) {
+        stoppedByCancel_ = learnError_.empty();
+        sender.SetBufferBytes(0);
+        chosenWriter_->RequestStop(true);
+        return;
     }
     const int n = ProduceExportBlock();
     if (exportCancelled_ || n <= 0) {
@@ -137,6 +185,10 @@ ExportOutcome ExportDriver::FinishSave(TAuOutput& writer) {
     }
     // The writer closes a file even when its folder was removed or the name now leads elsewhere;
     // what was written is then not at the path the user chose.
+    if (!learnError_.empty()) {
+        ReportFailure(learnError_);
+        return ExportOutcome::Failed;
+    }
     if (!OutputStillInPlace()) {
         ReportFailure("the file is gone or was replaced while it was being saved");
         return ExportOutcome::Failed;

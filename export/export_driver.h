@@ -6,9 +6,11 @@
 #include <string>
 
 #include "engine/spectral_engine.h"
+#include "export/aligned_framing.h"
 #include "export/early_end_check.h"
 #include "export/export_host.h"
 #include "export/export_writers.h"
+#include "export/noise_print.h"
 #include "pipeline/file_state.h"
 #include "export/output_settings.h"
 #include "export/save_mode.h"
@@ -49,9 +51,9 @@ public:
     ExportDriver(const ExportDriver&) = delete;
     ExportDriver& operator=(const ExportDriver&) = delete;
 
-    // Everything of the save command after the dialog returned `chosenName`. False when a
-    // check refused it or the writer could not start (its error then went to the host). Every
-    // error the host is given names the file and the reason.
+    // Everything of the save command after the dialog returned `chosenName`, in the current
+    // save mode. False when a check refused it or the writer could not start (its error then
+    // went to the host). Every error the host is given names the file and the reason.
     bool SaveAs(const std::string& chosenName, const SourceInfo& source, HSTREAM decodeStream);
 
     // Applies to the saves that follow; set it while no save runs.
@@ -76,7 +78,8 @@ public:
     // Bytes decoded by the current (or last) export; read it once the export has ended.
     int64_t DecodedTotal() const { return decodedTotal_; }
 
-    // Worker thread: decodes, cleans and progresses one block; returns the bytes decoded.
+    // Worker thread: decodes, cleans and progresses one block (more when sample-aligned output
+    // drops the engine's latency); returns the bytes of OutputBlock to write, 0 at the end.
     int ProduceExportBlock();
     // Worker thread: Mem2's refill handler.
     void Mem2BufferDone(TMemoryIn& sender);
@@ -93,6 +96,9 @@ private:
     void ReportFailure(const std::string& reason);
     void LeaveExportState();
     void ReportProgress();
+    // Worker thread, before the first block is written: the save mode's learning pass. False
+    // when it was cancelled or failed (learnError_ then says why).
+    bool LearnNoiseFirst();
 
     Parts parts_;
     SaveMode saveMode_;
@@ -112,7 +118,12 @@ private:
     std::atomic<bool> exporting_{false};
     std::atomic<bool> exportCancelled_{false};
     int64_t decodedTotal_ = 0;
+    // Source bytes the learning pass and the save have gone through, for the progress bar.
+    int64_t progressBytes_ = 0;
     float progressScale_ = 0.0f;
+    std::optional<ByteRange> learnRange_;  // set until the learning pass has run
+    std::string learnError_;
+    std::optional<AlignedFraming> aligned_;
     std::atomic<int> lastProgressShown_{0};
 };
 

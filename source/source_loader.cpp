@@ -96,6 +96,7 @@ LoadOutcome SourceLoader::LoadSteps(const std::filesystem::path& path, LoadResul
   infoLine_.Ind2 = std::to_string(info_.SampleRate) + "Hz";
 
   engine_.SetChannels(static_cast<int>(info_.Channels));
+  engine_.SetSampleRate(static_cast<int>(info_.SampleRate));
   engine_.BuildAnalysisWindow();
   engine_.BuildSmoothingKernel();
   outputs_.UpdateWavKbps(info_.SampleRate, info_.Channels);
