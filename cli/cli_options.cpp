@@ -2,7 +2,11 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cmath>
 #include <filesystem>
+#include <optional>
+#include <string_view>
+#include <utility>
 
 namespace murmex {
 
@@ -21,6 +25,24 @@ bool ParseInt(const std::string& text, int& value) {
     const char* end = text.data() + text.size();
     auto [ptr, ec] = std::from_chars(text.data(), end, value);
     return ec == std::errc() && ptr == end && !text.empty();
+}
+
+bool ParseSeconds(std::string_view text, double& value) {
+    const char* end = text.data() + text.size();
+    auto [ptr, ec] = std::from_chars(text.data(), end, value);
+    return ec == std::errc() && ptr == end && !text.empty() && std::isfinite(value) && value >= 0.0;
+}
+
+// "START-END" in seconds, START before END.
+std::optional<std::pair<double, double>> ParseStretch(const std::string& text) {
+    const auto dash = text.find('-');
+    if (dash == std::string::npos) return std::nullopt;
+    double start = 0.0;
+    double end = 0.0;
+    const std::string_view whole(text);
+    if (!ParseSeconds(whole.substr(0, dash), start) || !ParseSeconds(whole.substr(dash + 1), end) || start >= end)
+        return std::nullopt;
+    return std::pair{start, end};
 }
 
 bool IsKnownFormat(const std::string& format) {
@@ -143,6 +165,30 @@ private:
         }
         if (Is(nullptr, "--bias")) return IntValue(-20, 20, o.BiasDb, "noise bias level");
         if (Is(nullptr, "--reduction")) return IntValue(100, 1100, o.Reduction, "reduction level");
+        if (Is(nullptr, "--method")) {
+            auto v = Value();
+            if (!v) return false;
+            const auto method = MethodFromName(Lower(*v));
+            if (!method) return Fail("unknown method '" + *v + "' (classic or adaptive)");
+            o.Method = *method;
+            return true;
+        }
+        if (Is(nullptr, "--noise-from")) {
+            auto v = Value();
+            if (!v) return false;
+            o.Save.NoiseFrom = ParseStretch(*v);
+            if (!o.Save.NoiseFrom)
+                return Fail("--noise-from takes START-END in seconds, START before END, not '" + *v + "'");
+            return true;
+        }
+        if (Is(nullptr, "--learn")) {
+            o.Save.LearnNoiseFirst = true;
+            return true;
+        }
+        if (Is(nullptr, "--aligned")) {
+            o.Save.Aligned = true;
+            return true;
+        }
         struct Flag {
             const char* name;
             bool CliOptions::*field;
@@ -228,6 +274,10 @@ std::string UsageText() {
            "      --detail             \"Fourier detail amplifier\" on\n"
            "      --dc-offset          \"DC Offset correction\" on\n"
            "      --capture-minima     \"Capture minima\" on\n"
+           "      --method M           classic | adaptive noise reduction (default classic)\n"
+           "      --learn              learn the noise from the whole input before saving it\n"
+           "      --noise-from S-E     learn the noise from seconds S to E only (a stretch holding only noise)\n"
+           "      --aligned            keep timing: the output has no delay and the input's exact length\n"
            "      --force              overwrite existing output files (otherwise refuse, like answering No)\n"
            "      --info               print the source details (lines `key: value`) and save nothing\n"
            "      --quiet              no progress bar (a progress bar shows on stderr when it is a terminal)\n"

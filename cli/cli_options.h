@@ -4,6 +4,9 @@
 #include <string>
 #include <vector>
 
+#include "engine/processing_options.h"
+#include "export/save_mode.h"
+
 namespace murmex {
 
 // Everything murmex-cli was asked to do, as parsed from its arguments.
@@ -19,6 +22,8 @@ struct CliOptions {
     bool Detail = false;
     bool DcOffset = false;
     bool CaptureMinima = false;
+    NoiseReductionMethod Method = NoiseReductionMethod::Classic;
+    SaveMode Save;                    // --learn, --noise-from, --aligned
     bool Force = false;
     bool Info = false;
     bool Quiet = false;

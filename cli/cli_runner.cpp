@@ -24,6 +24,8 @@ CliRunner::CliRunner(const CliOptions& options, std::FILE* out, std::FILE* err)
     processing_.DetailAmplifier = options.Detail;
     processing_.DcOffsetCorrection = options.DcOffset;
     processing_.CaptureMinima = options.CaptureMinima;
+    processing_.Method = options.Method;
+    driver_.SetSaveMode(options.Save);
     settings_.SelectFormat(options.Format);
 }
 
