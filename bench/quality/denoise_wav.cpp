@@ -66,25 +66,26 @@ void WriteWav(const std::string& path, const Pcm& pcm) {
     if (!out) throw std::runtime_error(path + ": write failed");
 }
 
-// Serves the samples block by block, then two blocks of silence so that the tail comes out.
+// Serves the samples block by block, then padBlocks blocks of silence so that the tail comes out.
 class PaddedSource : public murmex::BlockSource {
 public:
-    explicit PaddedSource(const std::vector<int16_t>& samples) : samples_(samples) {}
+    PaddedSource(const std::vector<int16_t>& samples, size_t padBlocks) : samples_(samples), padBlocks_(padBlocks) {}
     int ReadBlock(void* dst, int maxBytes) override {
         const size_t want = static_cast<size_t>(maxBytes) / 2;
         auto* out = static_cast<int16_t*>(dst);
         for (size_t i = 0; i < want; ++i, ++position_) out[i] = position_ < samples_.size() ? samples_[position_] : 0;
         return maxBytes;
     }
-    bool Done() const { return position_ >= samples_.size() + 2 * SpectralEngine::kBlockSamples; }
+    bool Done() const { return position_ >= samples_.size() + padBlocks_ * SpectralEngine::kBlockSamples; }
 
 private:
     const std::vector<int16_t>& samples_;
+    size_t padBlocks_;
     size_t position_ = 0;
 };
 
-std::vector<int16_t> RunPass(SpectralEngine& engine, const std::vector<int16_t>& samples) {
-    PaddedSource source(samples);
+std::vector<int16_t> RunPass(SpectralEngine& engine, const std::vector<int16_t>& samples, size_t padBlocks) {
+    PaddedSource source(samples, padBlocks);
     std::vector<int16_t> output;
     while (!source.Done()) {
         murmex::RunBlockContract(engine, source, true);
@@ -113,11 +114,12 @@ int main(int argc, char** argv) {
         engine.ComputeDcCoefficient();
         engine.ResetPreviousMinimum();
         engine.PrepareEngine();
+        // The learning pass stops with the audio: trailing silence would teach a noise floor of zero.
         if (argc == 5) {
-            RunPass(engine, pcm.samples);
+            RunPass(engine, pcm.samples, 0);
             engine.PrepareEngineKeepingNoise();
         }
-        pcm.samples = RunPass(engine, pcm.samples);
+        pcm.samples = RunPass(engine, pcm.samples, 2);
         WriteWav(argv[3], pcm);
     } catch (const std::exception& e) {
         std::cerr << "murmex-denoise-wav: " << e.what() << "\n";
