@@ -27,7 +27,6 @@ TEST(CliSaveMode, FlagsSetTheMethodAndTheSaveMode) {
         {{"--method", "adaptive", "in.wav"}, NoiseReductionMethod::Adaptive, false, false, std::nullopt},
         {{"--method=Classic", "--learn", "in.wav"}, NoiseReductionMethod::Classic, true, false, std::nullopt},
         {{"--aligned", "--noise-from", "0.5-2", "in.wav"}, NoiseReductionMethod::Classic, false, true, std::pair{0.5, 2.0}},
-        {{"--noise-from=1-1.25", "in.wav"}, NoiseReductionMethod::Classic, false, false, std::pair{1.0, 1.25}},
     };
     for (const Case& c : cases) {
         const CliParseResult r = ParseCommandLine(c.args);
@@ -49,7 +48,6 @@ TEST(CliSaveMode, WrongValuesAreUsageErrorsNamingThem) {
         {{"--method", "fancy", "in.wav"}, "unknown method 'fancy' (classic or adaptive)"},
         {{"--method"}, "option --method needs a value"},
         {{"--noise-from", "2-1", "in.wav"}, "not '2-1'"},
-        {{"--noise-from", "1-1", "in.wav"}, "not '1-1'"},
         {{"--noise-from", "-1-2", "in.wav"}, "not '-1-2'"},
         {{"--noise-from", "a-b", "in.wav"}, "not 'a-b'"},
         {{"--noise-from", "3", "in.wav"}, "START-END in seconds"},
@@ -62,10 +60,13 @@ TEST(CliSaveMode, WrongValuesAreUsageErrorsNamingThem) {
         EXPECT_EQ(r.Kind, CliParseResult::Action::UsageError);
         EXPECT_TRUE(Contains(r.Error, c.expected)) << r.Error;
     }
-    // The program itself: exit status 2 and the reason on stderr.
+    // The program itself: exit status 2, the reason on stderr, the options in --help.
     const CliResult run = RunCli({"--method", "fancy", "in.wav"});
     EXPECT_EQ(run.ExitCode, 2);
     EXPECT_TRUE(Contains(run.Err, "unknown method 'fancy'")) << run.Err;
+    for (const char* option : {"--method M", "--learn", "--noise-from S-E", "--aligned"}) {
+        EXPECT_TRUE(Contains(UsageText(), option)) << option;
+    }
 }
 
 TEST(CliSaveMode, SavesAlignedAfterLearningAndRefusesAStretchBeyondTheSource) {
@@ -82,13 +83,6 @@ TEST(CliSaveMode, SavesAlignedAfterLearningAndRefusesAStretchBeyondTheSource) {
     EXPECT_TRUE(Contains(r.Err, dir / "in.wav" + ": the noise stretch 0.2-0.9 s reaches beyond the end of the source"))
         << r.Err;
     EXPECT_FALSE(std::filesystem::exists(dir.path() / "far.wav"));
-}
-
-TEST(CliSaveMode, HelpNamesEveryNewOption) {
-    const std::string help = UsageText();
-    for (const char* option : {"--method M", "--learn", "--noise-from S-E", "--aligned"}) {
-        EXPECT_TRUE(Contains(help, option)) << option;
-    }
 }
 
 }  // namespace
