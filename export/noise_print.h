@@ -36,8 +36,9 @@ public:
 
     NoiseLearner(SpectralEngine& engine, HSTREAM stream) : engine_(engine), stream_(stream) {}
 
-    // Runs the pass and leaves the engine ready to start a run with the learnt noise state.
-    // False when onBlock stopped it or the stream could not be positioned (error() says why).
+    // Runs the pass, then leaves the engine ready to start a run with the learnt noise state
+    // and the stream at its start. False when onBlock stopped it or the stream could not be
+    // positioned (Error() then says why).
     bool Learn(ByteRange range, const BlockDone& onBlock);
     const std::string& Error() const { return error_; }
 
