@@ -131,7 +131,9 @@ float AdaptiveDenoiser::LsaFactor(float v) const {
     constexpr float kLowestV = 1.0f / (1 << -kLsaLowestOctave);
     constexpr float kHighestV = static_cast<float>(1 << (kLsaLowestOctave + kLsaOctaves)) * 0.99999f;
     constexpr float kFractionScale = 1.0f / (1 << kIndexShift);
-    const int32_t offset = std::bit_cast<int32_t>(std::clamp(v, kLowestV, kHighestV)) - kLowestBits;
+    // Written so that even a NaN lands inside the table.
+    const float held = std::min(v > kLowestV ? v : kLowestV, kHighestV);
+    const int32_t offset = std::bit_cast<int32_t>(held) - kLowestBits;
     const int32_t index = offset >> kIndexShift;
     const float fraction = static_cast<float>(offset & ((1 << kIndexShift) - 1)) * kFractionScale;
     return lsaFactor_[index] + fraction * (lsaFactor_[index + 1] - lsaFactor_[index]);
