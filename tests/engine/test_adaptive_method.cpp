@@ -128,20 +128,30 @@ TEST(AdaptiveMethod, FollowsANoiseThatGrowsWithinASecond) {
 }
 
 // A pass that writes nothing teaches the next run: its first blocks are already cut near the
-// floor, with no warm-up left.
+// floor, with no warm-up left. "Stop noise estimation" keeps the estimate across runs the same way.
 TEST(AdaptiveMethod, LearnedNoiseHoldsFromTheFirstBlock) {
-    for (int channels : {1, 2}) {
-        const size_t total = Samples(4.0, channels);
+    const struct {
+        int channels;
+        bool viaStopSwitch;
+    } cases[] = {{1, false}, {2, false}, {1, true}};
+    for (const auto& c : cases) {
+        const size_t total = Samples(4.0, c.channels);
         const auto noise = GaussianNoise(total, 500.0, 9);
         const auto input = MakeSignal(total, [&](size_t n) { return noise[n]; });
         const size_t head = 8 * kBlock;
 
-        AdaptiveEngine learnt(channels);
+        AdaptiveEngine learnt(c.channels);
         RunAll(*learnt.engine, input, true);
-        learnt.engine->PrepareEngineKeepingNoise();
+        if (c.viaStopSwitch) {
+            learnt.options.StopNoiseEstimation = true;
+            learnt.engine->PrepareEngine();
+        } else {
+            learnt.engine->PrepareEngineKeepingNoise();
+        }
         EXPECT_EQ(learnt.engine->Adaptive().WarmUpFramesLeft(), 0);
         const auto output = RunAll(*learnt.engine, input, true);
-        EXPECT_LE(Db(Power(output, 2 * kBlock, head) / Power(input, kBlock, head - kBlock)), -9.0) << channels << " ch";
+        EXPECT_LE(Db(Power(output, 2 * kBlock, head) / Power(input, kBlock, head - kBlock)), -9.0)
+            << c.channels << " ch" << (c.viaStopSwitch ? ", estimation stopped" : "");
     }
 }
 
