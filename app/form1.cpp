@@ -18,10 +18,12 @@
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
+#include <vector>
 
 #include "app/artwork.h"
 #include "app/dialog_start_folder.h"
 #include "app/hint_delay_style.h"
+#include "app/options_menu.h"
 #include "app/queue_drainer.h"
 #include "app/window_preview_display.h"
 #include "app/widgets/bitmap_check_box.h"
@@ -74,6 +76,7 @@ TForm1::TForm1(ProcessingOptions& options, SpectralEngine& engine, Dialogs& dial
   CreateControls();
   ConnectControls();
   CreateShortcuts();
+  CreateOptionsMenu();
   FormCreate();
 }
 
@@ -193,6 +196,28 @@ void TForm1::CreateShortcuts() {
   bind(QKeySequence(Qt::Key_Escape), [this] {
     if (CommandEnabled(SpeedButton6)) SpeedButton6Click();
   });
+}
+
+void TForm1::CreateOptionsMenu() {
+  OptionsMenu1 = new OptionsMenu(this);
+  OptionsMenu1->OnMethodChosen = [this](NoiseReductionMethod method) { ChooseMethod(method); };
+  OptionsMenu1->OnLearnNoiseChanged = [this](bool on) { SetLearnNoiseFirst(on); };
+  OptionsMenu1->OnKeepTimingChanged = [this](bool on) { SetKeepTiming(on); };
+  OptionsMenu1->ShowMethod(options_.Method);
+  CheckBox1->setToolTip(PreviewSwitchHint(options_.Method));
+  // Every control asks for the menu itself: presses on controls do not reach the window.
+  std::vector<QWidget*> surfaces{this};
+  for (QWidget* control : findChildren<QWidget*>())
+    if (control != OptionsMenu1) surfaces.push_back(control);
+  for (QWidget* surface : surfaces) {
+    surface->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(surface, &QWidget::customContextMenuRequested, this,
+            [this, surface](const QPoint& position) { ShowOptionsMenu(surface, position); });
+  }
+}
+
+void TForm1::ShowOptionsMenu(QWidget* origin, const QPoint& position) {
+  OptionsMenu1->popup(origin->mapToGlobal(position));
 }
 
 bool TForm1::CommandEnabled(const TImageButton* button) const { return button->isEnabled(); }
@@ -355,6 +380,24 @@ void TForm1::att1Change(int position) {
   Label8->adjustSize();
 }
 
+void TForm1::ChooseMethod(NoiseReductionMethod method) {
+  options_.Method = method;
+  OptionsMenu1->ShowMethod(method);
+  CheckBox1->setToolTip(PreviewSwitchHint(method));
+}
+
+void TForm1::SetLearnNoiseFirst(bool on) {
+  SaveMode mode = export_->Mode();
+  mode.LearnNoiseFirst = on;
+  export_->SetSaveMode(mode);
+}
+
+void TForm1::SetKeepTiming(bool on) {
+  SaveMode mode = export_->Mode();
+  mode.Aligned = on;
+  export_->SetSaveMode(mode);
+}
+
 void TForm1::ShowOutputSettings() {
   labelFormat->SetText(QString::fromStdString(settings_.labelFormat()));
   labelKbps->SetText(QString::fromStdString(settings_.labelKbps()));
@@ -451,6 +494,7 @@ void TForm1::SetExportControlsEnabled(bool enabled) {
   for (QWidget* control : std::initializer_list<QWidget*>{CheckBox1, CheckBox2, CheckBox3, CheckBox4, CheckBox5,
                                                           vbr_check, Spectra1, app_format, app_rate, NoiseLevel1, att1})
     control->setEnabled(enabled);
+  OptionsMenu1->SetChoicesEnabled(enabled);
 }
 
 void TForm1::EnterExportState() {

@@ -9,6 +9,7 @@
 
 #include "app/dialogs.h"
 #include "export/export_host.h"
+#include "engine/processing_options.h"
 #include "export/output_settings.h"
 
 class QLabel;
@@ -18,6 +19,7 @@ namespace murmex {
 class DecodeBlockSource;
 class ExportDriver;
 class ExportWriters;
+class OptionsMenu;
 class PreviewPlayer;
 class WindowPreviewDisplay;
 class QueueDrainer;
@@ -33,7 +35,6 @@ class TSmoothProgressBar;
 class TTrackBar;
 struct InfoLine;
 struct LoadButtons;
-struct ProcessingOptions;
 
 inline constexpr const char* kApplicationTitle = "FFT Noise reduction by Tarlo";
 
@@ -61,6 +62,11 @@ class TForm1 : public QWidget, public ExportHost {
   void vbr_checkChange(bool on);
   void NoiseLevel1Change(int position);
   void att1Change(int position);
+  // The right-click menu's choices: the method takes effect in the preview's next block, the two
+  // save choices at the next save.
+  void ChooseMethod(NoiseReductionMethod method);
+  void SetLearnNoiseFirst(bool on);
+  void SetKeepTiming(bool on);
   // Loads `path` as if it had been chosen in the open dialog (drops use it too).
   void LoadFile(const std::string& path);
   // A close asked for from outside the window (a termination signal): open dialogs are
@@ -138,6 +144,7 @@ class TForm1 : public QWidget, public ExportHost {
   TBitmapCheckBox* vbr_check = nullptr;
   TImageButton* SpeedButton6 = nullptr;
   TSmoothProgressBar* ProgressBar1 = nullptr;
+  OptionsMenu* OptionsMenu1 = nullptr;
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -169,6 +176,8 @@ class TForm1 : public QWidget, public ExportHost {
   static void SetCommand(TImageButton& button, bool enabled);
   void ShowMessage(const std::string& text);
   void CreateShortcuts();
+  void CreateOptionsMenu();
+  void ShowOptionsMenu(QWidget* origin, const QPoint& position);
 
   ProcessingOptions& options_;
   SpectralEngine& engine_;

@@ -11,5 +11,6 @@ int main(int argc, char** argv) {
   failures += RunForm1Tests(argc, argv);
   failures += RunTerminationTests(argc, argv);
   failures += RunDialogStartFolderTests(argc, argv);
+  failures += RunOptionsMenuTests(argc, argv);
   return failures == 0 ? 0 : 1;
 }

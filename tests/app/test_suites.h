@@ -5,3 +5,4 @@ int RunWidgetKitTests(int argc, char** argv);
 int RunForm1Tests(int argc, char** argv);
 int RunTerminationTests(int argc, char** argv);
 int RunDialogStartFolderTests(int argc, char** argv);
+int RunOptionsMenuTests(int argc, char** argv);

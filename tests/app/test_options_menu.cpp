@@ -1,0 +1,114 @@
+#include <QAction>
+#include <QApplication>
+#include <QContextMenuEvent>
+#include <QLabel>
+#include <QTest>
+
+#include "app/options_menu.h"
+#include "app/widgets/bitmap_check_box.h"
+#include "app/widgets/image_view.h"
+#include "app/widgets/track_bar.h"
+#include "tests/app/form1_fixture.h"
+#include "tests/app/test_suites.h"
+
+using namespace murmex;
+using murmex::testing::Form1Fixture;
+
+namespace {
+
+// A right-click as the platform delivers it: a context-menu request to the widget under the pointer.
+void RightClick(QWidget* widget) {
+  const QPoint inside(widget->width() / 2, widget->height() / 2);
+  QContextMenuEvent event(QContextMenuEvent::Mouse, inside, widget->mapToGlobal(inside));
+  QApplication::sendEvent(widget, &event);
+}
+
+QString CheckedEntries(const OptionsMenu& menu) {
+  QString ticks;
+  for (const QAction* action : {menu.ClassicMethod, menu.AdaptiveMethod, menu.LearnNoise, menu.KeepTiming})
+    ticks += action->isChecked() ? '1' : '0';
+  return ticks;
+}
+
+}  // namespace
+
+class OptionsMenuTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  // Bare parts, controls, labels and the spectrum all open the same menu.
+  void RightClickAnywhereOpensTheMenu() {
+    Form1Fixture f;
+    TForm1& w = *f.form;
+    for (QWidget* place : std::initializer_list<QWidget*>{&w, w.Panel3, w.Image2, w.CheckBox2, w.Label4, w.att1,
+                                                          w.Panel2, w.CheckBox1}) {
+      RightClick(place);
+      QTRY_COMPARE(QApplication::activePopupWidget(), static_cast<QWidget*>(w.OptionsMenu1));
+      w.OptionsMenu1->close();
+      QTRY_VERIFY(QApplication::activePopupWidget() == nullptr);
+    }
+  }
+
+  void MethodEntriesSwitchThePreviewMethodExclusively() {
+    Form1Fixture f;
+    TForm1& w = *f.form;
+    OptionsMenu& menu = *w.OptionsMenu1;
+    QCOMPARE(CheckedEntries(menu), QString("1000"));
+    QVERIFY(w.CheckBox1->toolTip().contains("Method: Classic"));
+
+    struct Pick {
+      QAction* entry;
+      NoiseReductionMethod method;
+      const char* ticks;
+      const char* hint;
+    };
+    for (const Pick& pick : {Pick{menu.AdaptiveMethod, NoiseReductionMethod::Adaptive, "0100", "Method: Adaptive"},
+                             Pick{menu.AdaptiveMethod, NoiseReductionMethod::Adaptive, "0100", "Method: Adaptive"},
+                             Pick{menu.ClassicMethod, NoiseReductionMethod::Classic, "1000", "Method: Classic"}}) {
+      pick.entry->trigger();
+      QCOMPARE(f.options.Method.load(), pick.method);
+      QCOMPARE(CheckedEntries(menu), QString(pick.ticks));
+      QVERIFY2(w.CheckBox1->toolTip().startsWith("Enable noise reduction in preview"), qPrintable(w.CheckBox1->toolTip()));
+      QVERIFY2(w.CheckBox1->toolTip().contains(pick.hint), qPrintable(w.CheckBox1->toolTip()));
+    }
+  }
+
+  // The save choices tick independently of each other and of the method.
+  void SaveChoicesToggleOnTheirOwn() {
+    Form1Fixture f;
+    OptionsMenu& menu = *f.form->OptionsMenu1;
+    menu.AdaptiveMethod->trigger();
+    menu.LearnNoise->trigger();
+    QCOMPARE(CheckedEntries(menu), QString("0110"));
+    menu.KeepTiming->trigger();
+    QCOMPARE(CheckedEntries(menu), QString("0111"));
+    menu.LearnNoise->trigger();
+    QCOMPARE(CheckedEntries(menu), QString("0101"));
+    QCOMPARE(f.options.Method.load(), NoiseReductionMethod::Adaptive);
+  }
+
+  // While a file is written no entry may change what the rest of it sounds like.
+  void EntriesAreLockedWhileSaving() {
+    Form1Fixture f;
+    TForm1& w = *f.form;
+    OptionsMenu& menu = *w.OptionsMenu1;
+    const auto enabledEntries = [&menu] {
+      int enabled = 0;
+      for (const QAction* action : {menu.ClassicMethod, menu.AdaptiveMethod, menu.LearnNoise, menu.KeepTiming})
+        enabled += action->isEnabled() ? 1 : 0;
+      return enabled;
+    };
+    QCOMPARE(enabledEntries(), 4);
+    w.EnterExportState();
+    QCOMPARE(enabledEntries(), 0);
+    w.LeaveExportState();
+    QCOMPARE(enabledEntries(), 4);
+  }
+};
+
+int RunOptionsMenuTests(int argc, char** argv) {
+  OptionsMenuTest test;
+  return QTest::qExec(&test, argc, argv);
+}
+
+#include "test_options_menu.moc"
