@@ -65,20 +65,29 @@ run: build
 install: build
 	cmake --install $(BUILD) $(if $(PREFIX),--prefix $(PREFIX))
 
-# Cleans the bundled noisy sample with murmex-cli and reports how far the noise floor dropped,
-# measured (sox stats, RMS) on the noise-only stretch at the end of the sample.
+# Cleans the bundled noisy sample with both methods and reports, for each, how far the noise floor
+# dropped (sox stats, RMS of the noise-only stretch at the end of the sample) and how much the speech
+# level changed (RMS of a stretch of speech). --aligned keeps each stretch where it is in the source.
+# The classic method is shown at its strongest setting, the adaptive one at its defaults.
 DEMO_IN := data/demo-noisy.wav
-DEMO_OUT := $(BUILD)/demo/demo-clean.wav
-DEMO_FLAGS ?= --reduction 1100
+DEMO_DIR := $(BUILD)/demo
+DEMO_SPEECH := 1.0 4.0
+DEMO_classic_FLAGS ?= --reduction 1100
+DEMO_adaptive_FLAGS ?=
 demo: build
-	@mkdir -p $(BUILD)/demo
-	$(BUILD)/cli/murmex-cli --force $(DEMO_FLAGS) -o $(DEMO_OUT) $(DEMO_IN)
-	@start=$$(soxi -D $(DEMO_IN) | awk '{ print $$1 - 1.3 }'); \
-	before=$$(sox $(DEMO_IN) -n trim $$start 1.2 stats 2>&1 | awk '/RMS lev dB/ { print $$4 }'); \
-	after=$$(sox $(DEMO_OUT) -n trim $$start 1.2 stats 2>&1 | awk '/RMS lev dB/ { print $$4 }'); \
-	echo "Cleaned sample: $(abspath $(DEMO_OUT))"; \
-	echo "Noise floor (RMS of the noise-only stretch at the end): $$before dBFS before, $$after dBFS after"; \
-	awk -v b="$$before" -v a="$$after" 'BEGIN { printf "The noise floor dropped by %.1f dB.\n", b - a }'
+	@mkdir -p $(DEMO_DIR)
+	$(foreach m,classic adaptive,$(BUILD)/cli/murmex-cli --quiet --force --aligned --method $(m) $(DEMO_$(m)_FLAGS) \
+	  -o $(DEMO_DIR)/demo-$(m).wav $(DEMO_IN) &&) true
+	@rms() { sox "$$1" -n trim $$2 $$3 stats 2>&1 | awk '/RMS lev dB/ { print $$4 }'; }; \
+	noise_at=$$(soxi -D $(DEMO_IN) | awk '{ print $$1 - 1.3 }'); \
+	noise_in=$$(rms $(DEMO_IN) $$noise_at 1.2); speech_in=$$(rms $(DEMO_IN) $(DEMO_SPEECH)); \
+	for m in classic adaptive; do \
+	  out=$(DEMO_DIR)/demo-$$m.wav; \
+	  awk -v m=$$m -v f="$$out" -v nb="$$noise_in" -v na="$$(rms $$out $$noise_at 1.2)" \
+	      -v sb="$$speech_in" -v sa="$$(rms $$out $(DEMO_SPEECH))" 'BEGIN { \
+	    printf "%-9s noise floor %.1f -> %.1f dBFS: dropped by %.1f dB; speech level %+.1f dB  (%s)\n", \
+	           m, nb, na, nb - na, sa - sb, f }'; \
+	done
 
 clean:
 	rm -rf $(BUILD)

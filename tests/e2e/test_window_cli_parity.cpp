@@ -3,6 +3,7 @@
 // real murmex-cli, compares, and then shows that a change of any one setting changes the bytes,
 // so a path that dropped that setting could not pass.
 #include <QFile>
+#include <QAction>
 #include <QLabel>
 #include <QTemporaryDir>
 #include <QTest>
@@ -11,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "app/options_menu.h"
 #include "app/widgets/bitmap_check_box.h"
 #include "app/widgets/image_button.h"
 #include "app/widgets/skin_label.h"
@@ -190,6 +192,37 @@ class WindowCliParityTest : public QObject {
          {"-f", "mp3", "-b", "160", "--bias", "-4", "--reduction", "310", "--dc-offset"},
          {"-f", "mp3", "-b", "160", "--bias", "-4", "--reduction", "300"}},
         input, root / "cli" / "variant.mp3");
+  }
+
+  // The right-click menu's method and save choices reach the save as the CLI's flags do.
+  void AdaptiveMenuSaveMatchesTheCommandLine() {
+    const std::filesystem::path input = FixturePath("stereo_44100.wav");
+    const SaveFolders folders;
+    const std::filesystem::path& root = folders.root;
+
+    Form1Fixture f;
+    TForm1& w = *f.form;
+    LoadThroughDialog(f, input);
+    for (QAction* choice : {w.OptionsMenu1->AdaptiveMethod, w.OptionsMenu1->LearnNoise, w.OptionsMenu1->KeepTiming})
+      choice->trigger();
+    w.att1->setValue(900);
+    SaveThroughDialog(f, root / "window" / "menu.wav");
+    if (QTest::currentTestFailed()) return;
+
+    const QByteArray windowBytes = ReadBytes(root / "window" / "menu.wav");
+    // Kept timing: the header and exactly the source, no block of latency.
+    QCOMPARE(int64_t(windowBytes.size()), 44 + w.Loader().Info().LengthBytes);
+
+    const Args matching{"--method", "adaptive", "--learn", "--aligned", "--reduction", "900"};
+    const QByteArray cliBytes = SaveWithCli(matching, input, root / "cli" / "menu.wav");
+    QCOMPARE(cliBytes.size(), windowBytes.size());
+    QCOMPARE(FirstDifference(cliBytes, windowBytes), qsizetype(-1));
+
+    EveryChangedSettingDiffers(windowBytes,
+                               {{"--method", "classic", "--learn", "--aligned", "--reduction", "900"},
+                                {"--method", "adaptive", "--aligned", "--reduction", "900"},
+                                {"--method", "adaptive", "--learn", "--reduction", "900"}},
+                               input, root / "cli" / "variant.wav");
   }
 
   // A preview before the save must not leave anything behind that changes what is saved.
