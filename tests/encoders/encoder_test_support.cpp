@@ -71,7 +71,9 @@ std::string RunToEnd(TAuOutput& output, TAuInput& input, int timeoutSeconds) {
 }
 
 std::filesystem::path TempDir(const std::string& name) {
-  const auto dir = std::filesystem::temp_directory_path() / ("murmex-encoders-" + name);
+  // The process id keeps test cases that CTest runs side by side out of each other's folders.
+  const auto dir =
+      std::filesystem::temp_directory_path() / ("murmex-encoders-" + name + "-" + std::to_string(getpid()));
   std::filesystem::remove_all(dir);
   std::filesystem::create_directories(dir);
   return dir;
@@ -163,7 +165,7 @@ double BestCorrelation(const std::vector<int16_t>& reference, const std::vector<
 
 std::string Mutagen(const std::string& program) {
   const char* python = std::getenv("MURMEX_PYTHON");
-  const auto dir = TempDir("mutagen-" + std::to_string(getpid()));
+  const auto dir = TempDir("mutagen");
   const auto script = dir / "probe.py";
   std::ofstream(script) << program;
   const CommandResult run =
