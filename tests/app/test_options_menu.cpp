@@ -6,12 +6,17 @@
 
 #include "app/options_menu.h"
 #include "app/widgets/bitmap_check_box.h"
+#include "app/widgets/image_button.h"
 #include "app/widgets/image_view.h"
+#include "app/widgets/smooth_progress_bar.h"
 #include "app/widgets/track_bar.h"
 #include "tests/app/form1_fixture.h"
+#include "source/preview_player.h"
 #include "tests/app/test_suites.h"
+#include "tests/fixtures/fixture_paths.h"
 
 using namespace murmex;
+using murmex::testing::FixturePath;
 using murmex::testing::Form1Fixture;
 
 namespace {
@@ -85,6 +90,24 @@ class OptionsMenuTest : public QObject {
     menu.LearnNoise->trigger();
     QCOMPARE(CheckedEntries(menu), QString("0101"));
     QCOMPARE(f.options.Method.load(), NoiseReductionMethod::Adaptive);
+  }
+
+  // The method changes under a running preview, both ways, and the preview plays on.
+  void MethodSwitchesDuringAPreview() {
+    Form1Fixture f;
+    TForm1& w = *f.form;
+    f.dialogs.fileAnswers.push_back(FixturePath("stereo_44100.wav").string());
+    QTest::mouseClick(w.SpeedButton1, Qt::LeftButton);
+    QTest::mouseClick(w.CheckBox1, Qt::LeftButton);
+    QTest::mouseClick(w.SpeedButton4, Qt::LeftButton);
+    for (QAction* entry : {w.OptionsMenu1->AdaptiveMethod, w.OptionsMenu1->ClassicMethod, w.OptionsMenu1->AdaptiveMethod}) {
+      const int before = w.ProgressBar2->Position();
+      entry->trigger();
+      QTRY_VERIFY_WITH_TIMEOUT(w.ProgressBar2->Position() > before, 5000);
+    }
+    QVERIFY(w.Player().Running());
+    QTest::mouseClick(w.SpeedButton5, Qt::LeftButton);
+    QTRY_VERIFY_WITH_TIMEOUT(!w.Player().Running(), 5000);
   }
 
   // While a file is written no entry may change what the rest of it sounds like.
