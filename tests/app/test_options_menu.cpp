@@ -78,20 +78,6 @@ class OptionsMenuTest : public QObject {
     }
   }
 
-  // The save choices tick independently of each other and of the method.
-  void SaveChoicesToggleOnTheirOwn() {
-    Form1Fixture f;
-    OptionsMenu& menu = *f.form->OptionsMenu1;
-    menu.AdaptiveMethod->trigger();
-    menu.LearnNoise->trigger();
-    QCOMPARE(CheckedEntries(menu), QString("0110"));
-    menu.KeepTiming->trigger();
-    QCOMPARE(CheckedEntries(menu), QString("0111"));
-    menu.LearnNoise->trigger();
-    QCOMPARE(CheckedEntries(menu), QString("0101"));
-    QCOMPARE(f.options.Method.load(), NoiseReductionMethod::Adaptive);
-  }
-
   // The method changes under a running preview, both ways, and the preview plays on.
   void MethodSwitchesDuringAPreview() {
     Form1Fixture f;
