@@ -183,12 +183,12 @@ ExportOutcome ExportDriver::FinishSave(TAuOutput& writer) {
         ReportFailure(error);
         return ExportOutcome::Failed;
     }
-    // The writer closes a file even when its folder was removed or the name now leads elsewhere;
-    // what was written is then not at the path the user chose.
     if (!learnError_.empty()) {
         ReportFailure(learnError_);
         return ExportOutcome::Failed;
     }
+    // The writer closes a file even when its folder was removed or the name now leads elsewhere;
+    // what was written is then not at the path the user chose.
     if (!OutputStillInPlace()) {
         ReportFailure("the file is gone or was replaced while it was being saved");
         return ExportOutcome::Failed;
