@@ -334,7 +334,7 @@ void TForm1::SpeedButton1Click() {
 void TForm1::LoadFile(const std::string& path) {
   // The preview reads the decoding stream through this source; the load replaces the stream.
   previewBlocks_.reset();
-  const LoadResult result = loader_->SpeedButton1Click(std::filesystem::path(path));
+  const LoadResult result = loader_->Load(std::filesystem::path(path));
   previewBlocks_ = std::make_unique<DecodeBlockSource>(loader_->DecodeStream());
   ShowInfoLine(result.Info);
   ShowLoadButtons(result.Buttons);
@@ -366,7 +366,7 @@ void TForm1::ShowLoadButtons(const LoadButtons& buttons) {
 // ---- Sliders and output settings -----------------------------------------------------------
 
 void TForm1::NoiseLevel1Change(int position) {
-  const BiasCaption caption = murmex::NoiseLevel1Change(position, options_);
+  const BiasCaption caption = SetBiasPosition(position, options_);
   Label4->setText(QString::fromStdString(caption.Text));
   Label4->setStyleSheet(QString("color: rgb(%1, %2, %3);")
                             .arg(caption.Colour.Red)
@@ -376,7 +376,7 @@ void TForm1::NoiseLevel1Change(int position) {
 }
 
 void TForm1::att1Change(int position) {
-  Label8->setText(QString::fromStdString(murmex::att1Change(position, options_)));
+  Label8->setText(QString::fromStdString(SetReductionPosition(position, options_)));
   Label8->adjustSize();
 }
 
@@ -406,17 +406,17 @@ void TForm1::ShowOutputSettings() {
 }
 
 void TForm1::app_formClick() {
-  if (const auto refusal = settings_.app_formatClick(loader_->Info().Channels)) ShowMessage(*refusal);
+  if (const auto refusal = settings_.NextFormat(loader_->Info().Channels)) ShowMessage(*refusal);
   ShowOutputSettings();
 }
 
 void TForm1::app_rateClick() {
-  settings_.app_rateClick();
+  settings_.NextRate();
   ShowOutputSettings();
 }
 
 void TForm1::vbr_checkChange(bool on) {
-  settings_.vbr_checkChange(on);
+  settings_.SetVbr(on);
   ShowOutputSettings();
 }
 
@@ -430,13 +430,13 @@ void TForm1::SpeedButton4Click() {
   source.ProgressFactor = loader_->Info().ProgressFactor;
   source.SeekFactor = loader_->Info().SeekFactor;
   source.Blocks = previewBlocks_.get();
-  player_->SpeedButton4Click(source);
+  player_->Play(source);
 }
 
-void TForm1::SpeedButton5Click() { player_->SpeedButton5Click(); }
+void TForm1::SpeedButton5Click() { player_->Stop(); }
 
 void TForm1::ProgressBar2MouseUp(int x) {
-  if (ProgressBar2->isEnabled()) player_->ProgressBar2MouseUp(x, ProgressBar2->width());
+  if (ProgressBar2->isEnabled()) player_->SeekTo(x, ProgressBar2->width());
 }
 
 void TForm1::SetSpectrumImage(const QImage& image) { Image2->SetImage(image); }

@@ -65,7 +65,7 @@ void WindowPreviewDisplay::ProcessMessages() {
   QCoreApplication::processEvents();
 }
 
-void WindowPreviewDisplay::Spectra1Change(bool on) { spectrum_.Spectra1Change(on); }
+void WindowPreviewDisplay::Spectra1Change(bool on) { spectrum_.SetShown(on); }
 
 void WindowPreviewDisplay::ResetDcMeter() { meter_.ResetDcMeter(); }
 

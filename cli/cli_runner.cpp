@@ -19,8 +19,8 @@ CliRunner::CliRunner(const CliOptions& options, std::FILE* out, std::FILE* err)
       err_(err),
       host_(options.Force, !options.Quiet && ::isatty(::fileno(err)) == 1, err),
       namer_(options.Inputs) {
-    NoiseLevel1Change(options.BiasDb, processing_);
-    att1Change(options.Reduction, processing_);
+    SetBiasPosition(options.BiasDb, processing_);
+    SetReductionPosition(options.Reduction, processing_);
     processing_.DetailAmplifier = options.Detail;
     processing_.DcOffsetCorrection = options.DcOffset;
     processing_.CaptureMinima = options.CaptureMinima;
@@ -55,7 +55,7 @@ bool CliRunner::LoadInput(const std::string& input) {
         Error(input, fs::exists(input, ec) ? "not a regular file" : "no such file");
         return false;
     }
-    const LoadResult result = loader_.SpeedButton1Click(input);
+    const LoadResult result = loader_.Load(input);
     for (const std::string& message : result.Messages) Error(input, message);
     switch (result.Outcome) {
         case LoadOutcome::Loaded: return true;
@@ -82,7 +82,7 @@ void CliRunner::PrintInfo(const std::string& input) {
 
 // Loading resets the bitrate texts from the source, so the user's choice is applied after it.
 void CliRunner::ApplyOutputChoice() {
-    settings_.vbr_checkChange(options_.VbrQuality.has_value());
+    settings_.SetVbr(options_.VbrQuality.has_value());
     if (options_.VbrQuality) settings_.SetQuality(*options_.VbrQuality);
     if (options_.Kbps) settings_.SetKbps(*options_.Kbps);
 }

@@ -40,7 +40,7 @@ float ReductionFactorFor(int position) {
     return static_cast<float>(std::exp(static_cast<long double>(exponent)));
 }
 
-BiasCaption NoiseLevel1Change(int position, ProcessingOptions& options) {
+BiasCaption SetBiasPosition(int position, ProcessingOptions& options) {
     const int p = ClampBias(position);
     options.BiasFactor.store(BiasFactorFor(p));
 
@@ -51,7 +51,7 @@ BiasCaption NoiseLevel1Change(int position, ProcessingOptions& options) {
     return caption;
 }
 
-std::string att1Change(int position, ProcessingOptions& options) {
+std::string SetReductionPosition(int position, ProcessingOptions& options) {
     const int q = ClampReduction(position);
     const int percent = std::max(1, ((q - kReductionMinPosition) / 10) * 100 / 50);
     options.ReductionFactor.store(ReductionFactorFor(q));

@@ -55,10 +55,10 @@ struct BiasCaption {
 float BiasFactorFor(int position);
 float ReductionFactorFor(int position);
 
-// Noise bias slider handler: sets BiasFactor and returns the caption of its label.
-BiasCaption NoiseLevel1Change(int position, ProcessingOptions& options);
+// Sets BiasFactor from a noise bias slider position and returns the caption of its label.
+BiasCaption SetBiasPosition(int position, ProcessingOptions& options);
 
-// Reduction slider handler: sets ReductionFactor and returns the caption of its label.
-std::string att1Change(int position, ProcessingOptions& options);
+// Sets ReductionFactor from a reduction slider position and returns the caption of its label.
+std::string SetReductionPosition(int position, ProcessingOptions& options);
 
 }  // namespace murmex

@@ -67,7 +67,7 @@ void OutputSettings::UpdateLabel6ForFormat() {
     if (CurrentFormat() != Format::Wav) label6_ = vbr_ ? "Out quality:" : "Output kbps:";
 }
 
-std::optional<std::string> OutputSettings::app_formatClick(int64_t sourceChannels) {
+std::optional<std::string> OutputSettings::NextFormat(int64_t sourceChannels) {
     if (sourceChannels > 2) return std::string(MoreThanTwoChannelsMessage);
     const auto next = (static_cast<size_t>(CurrentFormat()) + 1) % kFormatCycle.size();
     labelFormat_ = kFormatCycle[next];
@@ -76,7 +76,7 @@ std::optional<std::string> OutputSettings::app_formatClick(int64_t sourceChannel
     return std::nullopt;
 }
 
-void OutputSettings::app_rateClick() {
+void OutputSettings::NextRate() {
     const Format f = CurrentFormat();
     if (f == Format::Wav) {
         labelKbps_ = wavKbps_;
@@ -94,7 +94,7 @@ void OutputSettings::app_rateClick() {
     labelKbps_ = ValueShown();
 }
 
-void OutputSettings::vbr_checkChange(bool on) {
+void OutputSettings::SetVbr(bool on) {
     vbr_ = on;
     label6_ = on ? "Out quality:" : "Output kbps:";
     if (CurrentFormat() != Format::Wav) labelKbps_ = ValueShown();

@@ -24,12 +24,13 @@ public:
     const std::string& Label6() const { return label6_; }
     bool vbr_check() const { return vbr_; }
 
-    // Format button. Returns the message to show when the format may not change.
-    std::optional<std::string> app_formatClick(int64_t sourceChannels);
-    // Bitrate/quality button.
-    void app_rateClick();
-    // VBR switch changed to `on`.
-    void vbr_checkChange(bool on);
+    // Moves to the next format (WAV, MP3, OGG, WMA, round). Returns the message to show when
+    // the format may not change.
+    std::optional<std::string> NextFormat(int64_t sourceChannels);
+    // Moves to the next bitrate, or VBR quality, of the current format.
+    void NextRate();
+    // Turns variable bitrate on or off.
+    void SetVbr(bool on);
 
     // Jumps straight to a format ("wav", "mp3", "ogg", "wma", any case); false if unknown.
     // Label6 follows the same rule as the format button.

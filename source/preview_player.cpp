@@ -39,7 +39,7 @@ void PreviewPlayer::WaitForPlayThread() {
   PlayThread.reset();
 }
 
-void PreviewPlayer::SpeedButton4Click(const PreviewSource& source) {
+void PreviewPlayer::Play(const PreviewSource& source) {
   if (state_ != State::Ready || closing_ || source.Blocks == nullptr) return;
   source_ = source;
   engine_.PrepareEngine();
@@ -110,7 +110,7 @@ bool PreviewPlayer::LetWindowProcessMessages() {
   return !alive.expired();
 }
 
-void PreviewPlayer::ProgressBar2MouseUp(int x, int width) {
+void PreviewPlayer::SeekTo(int x, int width) {
   if (state_ != State::Playing || width <= 0) return;
   const int pixel = std::clamp(x, 0, width - 1);
   const int value = pixel * kProgressScale / width;

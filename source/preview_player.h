@@ -25,12 +25,11 @@ class PreviewPlayer {
 
   // Play: from the beginning of the source, whatever an earlier seek did. Ignored while a
   // preview runs or stops.
-  void SpeedButton4Click(const PreviewSource& source);
-  // Stop.
-  void SpeedButton5Click() { StopPreview(); }
+  void Play(const PreviewSource& source);
+  void Stop() { StopPreview(); }
   // Seek: a button released at x over the progress bar, `width` pixels wide. A release beside
   // the bar seeks to the bar's nearest pixel, so the position stays inside the source.
-  void ProgressBar2MouseUp(int x, int width);
+  void SeekTo(int x, int width);
   void StopPreview();
   // Window close: asks the thread to leave its loop; the stop sequence does not run.
   void Terminate();

@@ -30,7 +30,7 @@ std::string SourceLoader::FormatLabel(const std::string& extension) {
   return "???";
 }
 
-LoadResult SourceLoader::SpeedButton1Click(const std::filesystem::path& path) {
+LoadResult SourceLoader::Load(const std::filesystem::path& path) {
   LoadResult result;
   engine_.ClearEngineReady();
   try {

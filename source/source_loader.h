@@ -68,7 +68,7 @@ class SourceLoader {
   SourceLoader& operator=(const SourceLoader&) = delete;
 
   // The load command after the open dialog returned path. Never throws.
-  LoadResult SpeedButton1Click(const std::filesystem::path& path);
+  LoadResult Load(const std::filesystem::path& path);
 
   // Called where the window lets itself repaint during a load, with the state so far.
   std::function<void(const InfoLine&, const LoadButtons&)> OnRepaint;

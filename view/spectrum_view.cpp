@@ -73,7 +73,7 @@ void SpectrumView::ClearSpectrum() {
     if (SpectrumShown.exchange(false)) show_(BlackPicture());
 }
 
-void SpectrumView::Spectra1Change(bool on) {
+void SpectrumView::SetShown(bool on) {
     SpectrumEnabled = on;
     if (!on) ClearSpectrum();
 }

@@ -26,8 +26,8 @@ public:
     void DrawSpectrum();
     // Blanks the view if it holds a drawing.
     void ClearSpectrum();
-    // Handler of the "Preview spectrum view" switch.
-    void Spectra1Change(bool on);
+    // Turns the drawing on or off ("Preview spectrum view").
+    void SetShown(bool on);
 
     // Set true when Play is pressed, so the first block after it is skipped.
     std::atomic<bool> SpectrumPhase{false};

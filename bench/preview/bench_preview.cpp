@@ -155,7 +155,7 @@ class Session {
   void Play() {
     const double length = static_cast<double>(BASS_ChannelGetLength(decode_, BASS_POS_BYTE));
     PreviewSource source{decode_, preview_, kQueueLimit, 1000.0 / length, length / 1000.0, blocks_.get()};
-    player_->SpeedButton4Click(source);
+    player_->Play(source);
   }
   // The window's event loop for a while.
   void Serve(Milliseconds time) {
@@ -193,7 +193,7 @@ void BM_PlayToFirstSound(benchmark::State& state) {
   if (!firstAfterLoad) {
     session.Play();
     session.Serve(Milliseconds(100));
-    session.player_->SpeedButton5Click();
+    session.player_->Stop();
   }
   double worst = 0.0;
   for (auto _ : state) {
@@ -208,7 +208,7 @@ void BM_PlayToFirstSound(benchmark::State& state) {
       return;
     }
     worst = std::max(worst, HeardMs(start, pushes[1]));
-    session.player_->SpeedButton5Click();
+    session.player_->Stop();
     Report(state, "first_sound_ms", worst, 150.0);
   }
 }
@@ -233,7 +233,7 @@ void BM_SwitchHeard(benchmark::State& state) {
       if (pushes.empty()) break;
       worst = std::max(worst, HeardMs(start, pushes.front()));
     }
-    session.player_->SpeedButton5Click();
+    session.player_->Stop();
     Report(state, "heard_ms", worst, 300.0);
   }
 }
@@ -251,13 +251,13 @@ void BM_WindowWaitsOnPreviewThread(benchmark::State& state) {
       session.Serve(Milliseconds(150));
       for (int x = 0; x < 200; x += 20) {
         const auto start = Clock::now();
-        session.player_->ProgressBar2MouseUp(x, 393);
+        session.player_->SeekTo(x, 393);
         worstSeek = std::max(worstSeek, Milliseconds(Clock::now() - start).count());
         session.Serve(Milliseconds(7));
       }
       session.display_.Forget();
       const auto stop = Clock::now();
-      session.player_->SpeedButton5Click();
+      session.player_->Stop();
       if (const auto joined = session.display_.FirstMessages())
         worstStop = std::max(worstStop, Milliseconds(*joined - stop).count());
     }

@@ -38,7 +38,7 @@ double ToneAmplitude(const std::vector<int16_t>& s, int channels, double cycles,
 struct AdaptiveEngine : LoadedEngine {
     explicit AdaptiveEngine(int channels, int reduction = kReductionInitialPosition) : LoadedEngine(channels) {
         options.Method = NoiseReductionMethod::Adaptive;
-        att1Change(reduction, options);
+        SetReductionPosition(reduction, options);
     }
 };
 

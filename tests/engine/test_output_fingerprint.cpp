@@ -152,8 +152,8 @@ RunHashes RunMixture(int channels, unsigned seed) {
         else if (event < 6) options.CaptureMinima = !options.CaptureMinima;
         else if (event < 9) options.DetailAmplifier = !options.DetailAmplifier;
         else if (event < 11) options.DcOffsetCorrection = !options.DcOffsetCorrection;
-        else if (event < 14) NoiseLevel1Change(bias(events), options);
-        else if (event < 17) att1Change(reduction(events), options);
+        else if (event < 14) SetBiasPosition(bias(events), options);
+        else if (event < 17) SetReductionPosition(reduction(events), options);
         else if (event == 17) engine.PrepareEngine();
         const bool process = event != 18;
 

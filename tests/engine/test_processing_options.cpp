@@ -27,12 +27,12 @@ TEST(ProcessingOptions, BiasSliderCaptionColourAndFactor) {
     };
     ProcessingOptions options;
     for (const Case& c : cases) {
-        const BiasCaption caption = NoiseLevel1Change(c.position, options);
+        const BiasCaption caption = SetBiasPosition(c.position, options);
         EXPECT_EQ(caption.Text, c.text);
         EXPECT_EQ(caption.Colour, c.colour) << c.position;
         EXPECT_NEAR(options.BiasFactor.load(), c.factor, c.factor * 1e-6) << c.position;
     }
-    NoiseLevel1Change(0, options);
+    SetBiasPosition(0, options);
     EXPECT_EQ(options.BiasFactor.load(), 1.0f) << "position 0 must leave the noise estimate exactly as it is";
 }
 
@@ -41,13 +41,13 @@ TEST(ProcessingOptions, ReductionSliderCaptionAndFactor) {
     const std::pair<int, const char*> captions[] = {
         {100, "1%"}, {109, "1%"}, {110, "2%"}, {119, "2%"}, {120, "4%"}, {600, "100%"}, {609, "100%"}, {1100, "200%"},
     };
-    for (const auto& [position, text] : captions) EXPECT_EQ(att1Change(position, options), text) << position;
+    for (const auto& [position, text] : captions) EXPECT_EQ(SetReductionPosition(position, options), text) << position;
 
-    att1Change(100, options);
+    SetReductionPosition(100, options);
     EXPECT_NEAR(options.ReductionFactor.load(), std::exp(1.0), 1e-5);
-    att1Change(1100, options);
+    SetReductionPosition(1100, options);
     EXPECT_NEAR(options.ReductionFactor.load(), 59874.14, 0.1);
-    att1Change(600, options);
+    SetReductionPosition(600, options);
     EXPECT_EQ(options.ReductionFactor.load(), ProcessingOptions().ReductionFactor.load());
 }
 

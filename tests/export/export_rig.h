@@ -57,7 +57,7 @@ struct ExportRig {
     ExportDriver Driver{{Engine, Settings, Writers, Loader.Tags(), Host}};
 
     void Load(const std::filesystem::path& path) {
-        const LoadResult result = Loader.SpeedButton1Click(path);
+        const LoadResult result = Loader.Load(path);
         ASSERT_EQ(result.Outcome, LoadOutcome::Loaded) << path;
     }
     // The save command after the dialog returned `name`; waits until the controls are back.

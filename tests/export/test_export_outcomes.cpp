@@ -120,7 +120,7 @@ TEST(ExportOutcome, AnMp3WithAWrongLengthEstimateEndsEarlyOnlyWhenCut) {
         ExportRig rig;
         rig.Load(dir.path() / "source.wav");
         rig.Settings.SelectFormat("mp3");
-        rig.Settings.vbr_checkChange(true);
+        rig.Settings.SetVbr(true);
         rig.Settings.SetQuality(5);
         ASSERT_TRUE(rig.Save(mp3.string()));
         ASSERT_TRUE(rig.Host.Errors.empty()) << rig.Host.Errors[0];

@@ -10,7 +10,7 @@ TEST(ConfigureWriter, VbrQualityMapsPerFormat) {
     OutputSettings settings;
     TVorbisTags vorbis;
     TId3v2Tags id3v2;
-    settings.vbr_checkChange(true);
+    settings.SetVbr(true);
     for (const char* format : {"mp3", "ogg", "wma"}) {
         settings.SelectFormat(format);
         settings.SetQuality(3);

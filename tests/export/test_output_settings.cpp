@@ -19,7 +19,7 @@ TEST(OutputSettings, FormatCycleShowsEachFormatsValue) {
     EXPECT_EQ(s.labelKbps(), "352");
     const char* expected[] = {"MP3", "OGG", "WMA", "WAV", "MP3"};
     for (const char* format : expected) {
-        EXPECT_FALSE(s.app_formatClick(2).has_value());
+        EXPECT_FALSE(s.NextFormat(2).has_value());
         EXPECT_EQ(s.labelFormat(), format);
         EXPECT_EQ(s.labelKbps(), std::string(format) == "WAV" ? "352" : "256");
     }
@@ -27,7 +27,7 @@ TEST(OutputSettings, FormatCycleShowsEachFormatsValue) {
 
 TEST(OutputSettings, MoreThanTwoChannelsKeepsTheFormat) {
     OutputSettings s;
-    auto message = s.app_formatClick(6);
+    auto message = s.NextFormat(6);
     ASSERT_TRUE(message.has_value());
     EXPECT_EQ(*message, "Only WAV format available for more than 2 channels.");
     EXPECT_EQ(s.labelFormat(), "WAV");
@@ -35,21 +35,21 @@ TEST(OutputSettings, MoreThanTwoChannelsKeepsTheFormat) {
 
 TEST(OutputSettings, RateCyclesWrapAround) {
     OutputSettings s;
-    s.app_formatClick(2);  // MP3
-    s.vbr_checkChange(true);
+    s.NextFormat(2);  // MP3
+    s.SetVbr(true);
     EXPECT_EQ(s.labelKbps(), "5");
-    for (int i = 0; i < 4; ++i) s.app_rateClick();
+    for (int i = 0; i < 4; ++i) s.NextRate();
     EXPECT_EQ(s.labelKbps(), "9");
-    s.app_rateClick();
+    s.NextRate();
     EXPECT_EQ(s.labelKbps(), "1");
     EXPECT_EQ(s.Mp3Quality(), 1);
 
-    s.vbr_checkChange(false);
-    s.app_formatClick(2);  // OGG
+    s.SetVbr(false);
+    s.NextFormat(2);  // OGG
     EXPECT_EQ(s.labelKbps(), "256");
-    s.app_rateClick();
+    s.NextRate();
     EXPECT_EQ(s.labelKbps(), "320");
-    s.app_rateClick();
+    s.NextRate();
     EXPECT_EQ(s.labelKbps(), "96");
     EXPECT_EQ(s.OggKbps(), "96");
     EXPECT_EQ(s.Mp3Kbps(), "256");  // each format keeps its own setting
@@ -58,15 +58,15 @@ TEST(OutputSettings, RateCyclesWrapAround) {
 TEST(OutputSettings, RateOnWavOnlyShowsWavKbps) {
     OutputSettings s;
     s.UpdateWavKbps(48000, 2);
-    s.vbr_checkChange(true);
-    s.app_rateClick();
+    s.SetVbr(true);
+    s.NextRate();
     EXPECT_EQ(s.labelKbps(), "1536");
     EXPECT_EQ(s.Mp3Quality(), 5);
 }
 
 TEST(OutputSettings, VbrSwitchOnWavChangesOnlyTheCaption) {
     OutputSettings s;
-    s.vbr_checkChange(true);
+    s.SetVbr(true);
     EXPECT_EQ(s.Label6(), "Out quality:");
     EXPECT_EQ(s.labelKbps(), "1411");
 }
@@ -74,13 +74,13 @@ TEST(OutputSettings, VbrSwitchOnWavChangesOnlyTheCaption) {
 TEST(OutputSettings, CyclingFromWmaToWavKeepsQualityCaption) {
     OutputSettings s;
     s.UpdateWavKbps(44100, 1);
-    for (int i = 0; i < 3; ++i) s.app_formatClick(1);  // WMA
-    s.vbr_checkChange(true);
-    s.app_formatClick(1);
+    for (int i = 0; i < 3; ++i) s.NextFormat(1);  // WMA
+    s.SetVbr(true);
+    s.NextFormat(1);
     EXPECT_EQ(s.labelFormat(), "WAV");
     EXPECT_EQ(s.labelKbps(), "705");
     EXPECT_EQ(s.Label6(), "Out quality:");
-    s.app_formatClick(1);  // MP3 with VBR on: caption and value follow
+    s.NextFormat(1);  // MP3 with VBR on: caption and value follow
     EXPECT_EQ(s.Label6(), "Out quality:");
     EXPECT_EQ(s.labelKbps(), "5");
 }
@@ -104,7 +104,7 @@ TEST(OutputSettings, SourceKbpsSetsAllThreeTextsAndWavKbpsIsTruncated) {
     EXPECT_EQ(s.WmaKbps(), "192");
     s.UpdateWavKbps(44100, 2);
     EXPECT_EQ(s.WavKbps(), "1411");
-    s.app_formatClick(2);
+    s.NextFormat(2);
     s.UpdateWavKbps(8000, 1);  // not WAV: the label keeps the MP3 value
     EXPECT_EQ(s.labelKbps(), "192");
     EXPECT_EQ(s.WavKbps(), "128");
@@ -112,16 +112,16 @@ TEST(OutputSettings, SourceKbpsSetsAllThreeTextsAndWavKbpsIsTruncated) {
 
 TEST(OutputSettings, SaveFilterFollowsFormatAndVbr) {
     OutputSettings s;
-    s.app_formatClick(2);
+    s.NextFormat(2);
     EXPECT_EQ(s.SaveFilter(), "MP3 256 kbps|*.mp3");
-    s.vbr_checkChange(true);
+    s.SetVbr(true);
     EXPECT_EQ(s.SaveFilter(), "VBR mp3|*.mp3");
-    s.app_formatClick(2);
+    s.NextFormat(2);
     EXPECT_EQ(s.SaveFilter(), "VBR Ogg|*.ogg");
-    s.vbr_checkChange(false);
+    s.SetVbr(false);
     EXPECT_EQ(s.SaveFilter(), "VBR Ogg|*.ogg");
-    s.app_formatClick(2);
-    s.app_rateClick();
+    s.NextFormat(2);
+    s.NextRate();
     EXPECT_EQ(s.SaveFilter(), "WMA 320 kbps|*.wma");
     EXPECT_EQ(s.FormatExtension(), "wma");
 }

@@ -91,7 +91,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     if (extension == ".ogg") RepairOggChecksums(file);
     const auto path = ScratchPath("source" + std::string(extension));
     WriteScratch(path, file.data(), file.size());
-    const LoadResult result = loader.SpeedButton1Click(path);
+    const LoadResult result = loader.Load(path);
 
     for (const std::string& text : {result.Info.Label1, result.Info.Label1Hint, result.Info.Ind1, result.Info.Ind2,
                                     result.Info.Ind3, result.Info.IndRate, loader.SuggestedName()}) {

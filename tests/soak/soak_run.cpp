@@ -78,7 +78,7 @@ class SoakRig {
 public:
     bool Load(const fs::path& path) {
         blocks_.reset();
-        const LoadResult result = loader_.SpeedButton1Click(path);
+        const LoadResult result = loader_.Load(path);
         blocks_ = std::make_unique<DecodeBlockSource>(loader_.DecodeStream());
         if (result.Outcome != LoadOutcome::Loaded) std::fprintf(stderr, "soak: %s: not loaded\n", path.c_str());
         return result.Outcome == LoadOutcome::Loaded;
@@ -87,7 +87,7 @@ public:
     // One save to `folder`/out.<format>, waited for; the file is removed afterwards.
     bool Save(const fs::path& folder, const std::string& format, bool vbr) {
         settings_.SelectFormat(format);
-        settings_.vbr_checkChange(vbr);
+        settings_.SetVbr(vbr);
         const fs::path output = folder / ("out." + format);
         if (!driver_.SaveAs(output.string(), loader_.Info(), loader_.DecodeStream())) {
             std::fprintf(stderr, "soak: %s: the save did not start: %s\n", output.c_str(), host_.LastError.c_str());
@@ -112,9 +112,9 @@ public:
         source.ProgressFactor = loader_.Info().ProgressFactor;
         source.SeekFactor = loader_.Info().SeekFactor;
         source.Blocks = blocks_.get();
-        player_.SpeedButton4Click(source);
+        player_.Play(source);
         Serve(playing);
-        player_.SpeedButton5Click();
+        player_.Stop();
         const auto deadline = std::chrono::steady_clock::now() + 5s;
         while (player_.Running() && std::chrono::steady_clock::now() < deadline)
             MainThreadQueue::Instance().WaitAndDrain(5ms);

@@ -253,7 +253,7 @@ class PreviewTest : public ::testing::Test {
   void ExpectPlayedEqualsEngineOutput(bool process) {
     const std::vector<int16_t> expected = EngineOutput(process);
     engine_options_.ApplyPreviewReduction = process;
-    player_->SpeedButton4Click(Source());
+    player_->Play(Source());
     DrainUntilStopped();
     ASSERT_FALSE(player_->Running());
     const std::vector<int16_t> played = PlayedSamples();
@@ -301,7 +301,7 @@ TEST_F(PreviewTest, QueueIsHeldWithinOneBlockOfItsLimit) {
   Load(1.5);
   engine_options_.ApplyPreviewReduction = true;
   display_.queueProbe = preview_;
-  player_->SpeedButton4Click(Source());
+  player_->Play(Source());
   DrainUntilStopped();
   const std::vector<uint32_t> queued = display_.QueuedAfterPush();
   const auto full = std::find_if(queued.begin(), queued.end(), [](uint32_t q) { return q > kQueueLimit; });
@@ -323,14 +323,14 @@ TEST_F(PreviewTest, QueueIsHeldWithinOneBlockOfItsLimit) {
 TEST_F(PreviewTest, StopDuringPlaySilencesAndRestoresTheWindow) {
   Load(3.0);
   engine_options_.ApplyPreviewReduction = true;
-  player_->SpeedButton4Click(Source());
+  player_->Play(Source());
   EXPECT_TRUE(player_->Playing());
   EXPECT_EQ(display_.enters, 1);
   ServeFor(400ms);
   ASSERT_TRUE(player_->Running());
   EXPECT_GT(display_.meterUpdates, 0);
 
-  player_->SpeedButton5Click();
+  player_->Stop();
   EXPECT_FALSE(player_->Running());
   EXPECT_FALSE(player_->Playing());
   EXPECT_TRUE(player_->PreviewStopRequested());
@@ -344,7 +344,7 @@ TEST_F(PreviewTest, StopDuringPlaySilencesAndRestoresTheWindow) {
   EXPECT_EQ(BASS_ChannelIsActive(decode_), BASS_ACTIVE_PLAYING);
 
   // A second Stop, or one after the thread is gone, does nothing.
-  player_->SpeedButton5Click();
+  player_->Stop();
   ServeFor(50ms);
   EXPECT_EQ(display_.leaves, 1);
   EXPECT_FALSE(display_.wrongThread);
@@ -352,7 +352,7 @@ TEST_F(PreviewTest, StopDuringPlaySilencesAndRestoresTheWindow) {
 
 TEST_F(PreviewTest, EndOfDataStopsByItselfAndPlayStartsAgain) {
   Load(0.5);
-  player_->SpeedButton4Click(Source());
+  player_->Play(Source());
   DrainUntilStopped();
   EXPECT_FALSE(player_->Running());
   EXPECT_FALSE(player_->Playing());
@@ -370,7 +370,7 @@ TEST_F(PreviewTest, EndOfDataStopsByItselfAndPlayStartsAgain) {
   }
   EXPECT_GE(positions.back(), 900);
 
-  player_->SpeedButton4Click(Source());
+  player_->Play(Source());
   EXPECT_TRUE(player_->Playing());
   EXPECT_EQ(display_.enters, 2);
   DrainUntilStopped();
@@ -380,7 +380,7 @@ TEST_F(PreviewTest, EndOfDataStopsByItselfAndPlayStartsAgain) {
 
 TEST_F(PreviewTest, SeeksLandOnTheBarAndPlayRestartsAtTheBeginning) {
   Load(3.0);
-  player_->SpeedButton4Click(Source());
+  player_->Play(Source());
   ServeFor(100ms);
   // The thread reads on while the test looks, at most a queue's worth at once.
   const uint64_t slack = kQueueLimit + 4 * kBlock;
@@ -391,7 +391,7 @@ TEST_F(PreviewTest, SeeksLandOnTheBarAndPlayRestartsAtTheBeginning) {
   };
   // Seeks from the left edge to the middle, released inside and beside the bar.
   for (const Case c : {Case{0, 0}, Case{-40, 0}, Case{196, 498}, Case{0, 0}}) {
-    player_->ProgressBar2MouseUp(c.x, 393);
+    player_->SeekTo(c.x, 393);
     const uint64_t target = static_cast<uint64_t>(c.value * (static_cast<double>(length_) / 1000.0)) / 4 * 4;
     const uint64_t position = BASS_ChannelGetPosition(decode_, BASS_POS_BYTE);
     EXPECT_GE(position, target) << "x " << c.x;
@@ -401,15 +401,15 @@ TEST_F(PreviewTest, SeeksLandOnTheBarAndPlayRestartsAtTheBeginning) {
   }
   // A bar without width seeks nowhere.
   const size_t shown = display_.Positions().size();
-  player_->ProgressBar2MouseUp(10, 0);
+  player_->SeekTo(10, 0);
   EXPECT_EQ(display_.Positions().size(), shown);
 
   // The last pixel, and a release far right of the bar, go on from 997 thousandths; so little
   // is left there that the preview reaches its end by itself.
   for (const int x : {392, 5000}) {
-    if (!player_->Playing()) player_->SpeedButton4Click(Source());
+    if (!player_->Playing()) player_->Play(Source());
     const size_t before = display_.Positions().size();
-    player_->ProgressBar2MouseUp(x, 393);
+    player_->SeekTo(x, 393);
     const uint64_t target = static_cast<uint64_t>(997 * (static_cast<double>(length_) / 1000.0)) / 4 * 4;
     EXPECT_GE(BASS_ChannelGetPosition(decode_, BASS_POS_BYTE), target) << "x " << x;
     DrainUntilStopped();
@@ -419,18 +419,18 @@ TEST_F(PreviewTest, SeeksLandOnTheBarAndPlayRestartsAtTheBeginning) {
   }
   // No seek while stopped.
   const size_t stopped = display_.Positions().size();
-  player_->ProgressBar2MouseUp(196, 393);
+  player_->SeekTo(196, 393);
   EXPECT_EQ(display_.Positions().size(), stopped);
 
-  player_->SpeedButton4Click(Source());
+  player_->Play(Source());
   EXPECT_LE(BASS_ChannelGetPosition(decode_, BASS_POS_BYTE), slack);
-  player_->SpeedButton5Click();
+  player_->Stop();
 }
 
 TEST_F(PreviewTest, ReductionSwitchDrivesLampSpectrumAndMeter) {
   Load(3.0);
   engine_options_.ApplyPreviewReduction = false;
-  player_->SpeedButton4Click(Source());
+  player_->Play(Source());
   ServeFor(300ms);
   EXPECT_GT(display_.ledOff, 0);
   EXPECT_EQ(display_.ledOn, 0);
@@ -459,18 +459,18 @@ TEST_F(PreviewTest, ReductionSwitchDrivesLampSpectrumAndMeter) {
   ServeFor(200ms);
   EXPECT_EQ(display_.spectra, spectra);
   EXPECT_FALSE(display_.led);
-  player_->SpeedButton5Click();
+  player_->Stop();
   EXPECT_FALSE(display_.wrongThread);
 }
 
 TEST_F(PreviewTest, WindowClosedWhileThePreviewStops) {
   Load(3.0);
-  player_->SpeedButton4Click(Source());
+  player_->Play(Source());
   ServeFor(200ms);
   // The window closes, freeing the player, in the middle of the stop's message processing.
   display_.onMessages = [this] { player_.reset(); };
   PreviewPlayer* const stopping = player_.get();
-  stopping->SpeedButton5Click();
+  stopping->Stop();
   EXPECT_EQ(player_, nullptr);
   EXPECT_EQ(display_.leaves, 0);
   EXPECT_EQ(display_.blanks, 0);
@@ -478,7 +478,7 @@ TEST_F(PreviewTest, WindowClosedWhileThePreviewStops) {
 
 TEST_F(PreviewTest, TerminateEndsThePreviewWithoutTheStopSequence) {
   Load(3.0);
-  player_->SpeedButton4Click(Source());
+  player_->Play(Source());
   ServeFor(100ms);
   player_->Terminate();
   const auto deadline = std::chrono::steady_clock::now() + 300ms;
@@ -488,7 +488,7 @@ TEST_F(PreviewTest, TerminateEndsThePreviewWithoutTheStopSequence) {
   ServeFor(50ms);
   EXPECT_EQ(display_.leaves, 0);
   // Play is refused once the window closes.
-  player_->SpeedButton4Click(Source());
+  player_->Play(Source());
   EXPECT_EQ(display_.enters, 1);
 }
 

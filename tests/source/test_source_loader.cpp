@@ -46,7 +46,7 @@ class SourceLoaderTest : public ::testing::Test {
 
   LoadResult Load(const fs::path& path) {
     outputs_ = {};
-    return loader_.SpeedButton1Click(path);
+    return loader_.Load(path);
   }
   fs::path Copy(const std::string& fixture, const std::string& name) {
     const fs::path target = folder_ / name;

@@ -49,14 +49,14 @@ TEST(SpectrumView, DrawsEveryOtherCallAndBlanksWhenSwitchedOff) {
     EXPECT_TRUE(view.SpectrumShown.load());
     EXPECT_EQ(log.pictures[0].size(), QSize(353, 89));
 
-    view.Spectra1Change(false);
+    view.SetShown(false);
     ASSERT_EQ(log.pictures.size(), 3u);
     EXPECT_EQ(CountPixels(log.pictures.back(), IsBlack), 353 * 89);
     EXPECT_FALSE(view.SpectrumShown.load());
     for (int call = 0; call < 4; ++call) view.DrawSpectrum();
     EXPECT_EQ(log.pictures.size(), 3u) << "a blank view stays blank without repeating the picture";
 
-    view.Spectra1Change(true);
+    view.SetShown(true);
     view.DrawSpectrum();
     view.DrawSpectrum();
     EXPECT_EQ(log.pictures.size(), 4u) << "drawing resumes on the next drawing block";
