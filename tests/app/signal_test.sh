@@ -69,7 +69,7 @@ sox -n -r 44100 -c 2 -b 16 "$source_file" synth 120 whitenoise vol 0.3
 start_window "$program" "$source_file"
 sleep 1
 dialog=""
-for _ in $(seq 1 50); do
+for _ in $(seq 1 150); do
   # "Save to file" sits at (120, 40) with size 169 x 39; it is enabled once the file is loaded.
   xdotool mousemove --window "$window" 204 59 click 1
   sleep 0.2
