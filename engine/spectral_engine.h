@@ -118,6 +118,9 @@ public:
     }
 
 private:
+    // Copies the learnt noise state out and back in (a host's session keeps it).
+    friend class LearntNoise;
+
     void PrepareRun(bool keepEstimate);
     void AnalyseChannel(int channel);
     void SpectralStage(int channel);

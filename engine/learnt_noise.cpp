@@ -1,0 +1,101 @@
+#include "engine/learnt_noise.h"
+
+#include <cstring>
+#include <type_traits>
+
+namespace murmex {
+
+namespace {
+
+// The adaptive method's state is stored as its bytes, so it must be nothing but values.
+static_assert(std::is_trivially_copyable_v<AdaptiveDenoiser>);
+
+constexpr char kTag[4] = {'M', 'M', 'X', 'N'};
+constexpr uint32_t kVersion = 1;
+
+struct Header {
+    char tag[4];
+    uint32_t version;
+    uint32_t channels;
+    uint32_t stateBytes;
+    uint32_t adaptiveBytes;
+    uint32_t captureActive;
+};
+
+constexpr size_t kStateArrays = 6;
+
+}  // namespace
+
+void LearntNoise::Capture(const SpectralEngine& engine) {
+    channels_ = engine.channels_;
+    noiseEstimate_ = engine.noiseEstimate_;
+    biasedNoise_ = engine.biasedNoise_;
+    localMinimum_ = engine.localMinimum_;
+    noiseTracker_ = engine.noiseTracker_;
+    previousMinimum_ = engine.previousMinimum_;
+    capturedNoise_ = engine.capturedNoise_;
+    captureActive_ = engine.captureActive_;
+    adaptive_ = engine.adaptive_;
+}
+
+void LearntNoise::Restore(SpectralEngine& engine) const {
+    engine.noiseEstimate_ = noiseEstimate_;
+    engine.biasedNoise_ = biasedNoise_;
+    engine.localMinimum_ = localMinimum_;
+    engine.noiseTracker_ = noiseTracker_;
+    engine.previousMinimum_ = previousMinimum_;
+    engine.capturedNoise_ = capturedNoise_;
+    engine.captureActive_ = captureActive_;
+    engine.adaptive_ = adaptive_;
+    engine.adaptive_.Configure(engine.channels_, engine.sampleRate_);
+    engine.PrepareEngineKeepingNoise();
+}
+
+std::vector<uint8_t> LearntNoise::Encode() const {
+    Header header{};
+    std::memcpy(header.tag, kTag, sizeof kTag);
+    header.version = kVersion;
+    header.channels = static_cast<uint32_t>(channels_);
+    header.stateBytes = sizeof(SpectralEngine::StateArray);
+    header.adaptiveBytes = sizeof(AdaptiveDenoiser);
+    header.captureActive = captureActive_ ? 1 : 0;
+
+    std::vector<uint8_t> bytes(sizeof header + kStateArrays * sizeof(SpectralEngine::StateArray) + sizeof adaptive_);
+    uint8_t* at = bytes.data();
+    auto put = [&at](const void* part, size_t size) {
+        std::memcpy(at, part, size);
+        at += size;
+    };
+    put(&header, sizeof header);
+    for (const auto* array : {&noiseEstimate_, &biasedNoise_, &localMinimum_, &noiseTracker_, &previousMinimum_, &capturedNoise_}) {
+        put(array->data(), sizeof *array);
+    }
+    put(&adaptive_, sizeof adaptive_);
+    return bytes;
+}
+
+bool LearntNoise::Decode(std::span<const uint8_t> bytes) {
+    Header header{};
+    const size_t expected = sizeof header + kStateArrays * sizeof(SpectralEngine::StateArray) + sizeof adaptive_;
+    if (bytes.size() != expected) return false;
+    std::memcpy(&header, bytes.data(), sizeof header);
+    if (std::memcmp(header.tag, kTag, sizeof kTag) != 0 || header.version != kVersion ||
+        header.stateBytes != sizeof(SpectralEngine::StateArray) || header.adaptiveBytes != sizeof(AdaptiveDenoiser) ||
+        header.channels < 1 || header.channels > SpectralEngine::kMaxChannels || header.captureActive > 1) {
+        return false;
+    }
+    const uint8_t* at = bytes.data() + sizeof header;
+    auto take = [&at](void* part, size_t size) {
+        std::memcpy(part, at, size);
+        at += size;
+    };
+    channels_ = static_cast<int>(header.channels);
+    captureActive_ = header.captureActive == 1;
+    for (auto* array : {&noiseEstimate_, &biasedNoise_, &localMinimum_, &noiseTracker_, &previousMinimum_, &capturedNoise_}) {
+        take(array->data(), sizeof *array);
+    }
+    take(&adaptive_, sizeof adaptive_);
+    return true;
+}
+
+}  // namespace murmex

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <vector>
+
+#include "engine/spectral_engine.h"
+
+namespace murmex {
+
+// What an engine has learnt about the noise: everything a run that keeps its noise estimate
+// (PrepareEngineKeepingNoise) starts from, for both methods. Taken from one engine and restored
+// into another of the same channel count, the second continues exactly as the first would after
+// PrepareEngineKeepingNoise, so a noise print can be stored with a host's session.
+class LearntNoise {
+public:
+    // Copies the learnt state out of `engine`. Allocates nothing once constructed.
+    void Capture(const SpectralEngine& engine);
+    // Puts the learnt state into `engine` (same channel count as captured) and starts a run that
+    // keeps it. The adaptive method's time constants stay those of the engine's own rate.
+    void Restore(SpectralEngine& engine) const;
+
+    int Channels() const { return channels_; }
+
+    // Byte form for storage: a tag, a version, the channel count and the size of each part, then
+    // the parts in host byte order. Decode refuses bytes of another layout or channel count.
+    std::vector<uint8_t> Encode() const;
+    bool Decode(std::span<const uint8_t> bytes);
+
+private:
+    int channels_ = 0;
+    SpectralEngine::StateArray noiseEstimate_{};
+    SpectralEngine::StateArray biasedNoise_{};
+    SpectralEngine::StateArray localMinimum_{};
+    SpectralEngine::StateArray noiseTracker_{};
+    SpectralEngine::StateArray previousMinimum_{};
+    SpectralEngine::StateArray capturedNoise_{};
+    bool captureActive_ = false;
+    AdaptiveDenoiser adaptive_;
+};
+
+}  // namespace murmex
