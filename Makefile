@@ -3,7 +3,7 @@ BUILD ?= build
 JOBS ?= 2
 CMAKE_FLAGS ?=
 
-.PHONY: deps configure build test sanitize tsan asan clang fuzz bench soak run demo install clean
+.PHONY: deps configure build test sanitize tsan asan clang fuzz bench soak run demo install package package-check clean
 
 deps:
 	scripts/install-deps
@@ -64,6 +64,15 @@ run: build
 # PREFIX=/some/where installs there instead of CMake's default prefix.
 install: build
 	cmake --install $(BUILD) $(if $(PREFIX),--prefix $(PREFIX))
+
+# The Debian package murmex_<version>_amd64.deb in $(BUILD). package-check (run by CI) checks it
+# with lintian, installs it with apt-get, runs what it installed and purges it again.
+package: build
+	rm -f $(BUILD)/murmex_*_amd64.deb
+	cd $(BUILD) && cpack -G DEB
+
+package-check: package
+	packaging/check-package $(BUILD)
 
 # Cleans the bundled noisy sample with both methods and reports, for each, how far the noise floor
 # dropped (sox stats, RMS of the noise-only stretch at the end of the sample) and how much the speech

@@ -3,6 +3,7 @@
 #include <QFileInfo>
 #include <QTimer>
 #include <cstdio>
+#include <string_view>
 
 #include "app/form1.h"
 #include "app/qt_dialogs.h"
@@ -12,7 +13,37 @@
 #include "engine/processing_options.h"
 #include "engine/spectral_engine.h"
 
+namespace {
+
+// Answered before Qt starts, so they work without a display (help2man builds the manual page from
+// them at build time).
+constexpr const char* kUsage =
+    "Usage: murmex [OPTION]... [FILE]\n"
+    "Removes steady background noise from recorded audio: load FILE (WAV, MP3, Ogg Vorbis, WMA or\n"
+    "FLAC), preview it with noise reduction while a live spectrum follows the sound, tune the\n"
+    "reduction and save the cleaned audio as WAV, MP3, Ogg Vorbis or WMA.\n"
+    "\n"
+    "  -h, --help       show this help and exit\n"
+    "      --version    show the version and exit\n"
+    "\n"
+    "Without FILE the window starts empty; load a file with \"Load file\" (Ctrl+O) or drop one on it.\n"
+    "Qt's standard options are accepted as well, for example -platform NAME or -style NAME.\n"
+    "murmex-cli runs the same load and save from the command line, without a window.\n";
+
+// Exit status when --help or --version was asked for, else -1.
+int AnswerInformationalOption(int argc, char* argv[]) {
+  for (int i = 1; i < argc; ++i) {
+    const std::string_view argument = argv[i];
+    if (argument == "-h" || argument == "--help") return std::fputs(kUsage, stdout) < 0 ? 1 : 0;
+    if (argument == "--version") return std::printf("murmex %s\n", MURMEX_VERSION) < 0 ? 1 : 0;
+  }
+  return -1;
+}
+
+}  // namespace
+
 int main(int argc, char* argv[]) {
+  if (const int status = AnswerInformationalOption(argc, argv); status >= 0) return status;
   QApplication application(argc, argv);
   QApplication::setApplicationName("murmex");
   QApplication::setApplicationDisplayName(murmex::kApplicationTitle);
