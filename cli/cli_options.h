@@ -9,10 +9,13 @@
 
 namespace murmex {
 
+// The one spelling that means standard input (as INPUT) or standard output (as -o).
+inline constexpr const char* kStdioName = "-";
+
 // Everything murmex-cli was asked to do, as parsed from its arguments.
 struct CliOptions {
     std::vector<std::string> Inputs;
-    std::string OutputFile;     // -o: one input only
+    std::string OutputFile;     // -o: one input only; "-" is standard output
     std::string OutputDir;      // -d
     std::string Format = "wav"; // wav | mp3 | ogg | wma
     std::optional<std::string> Kbps;  // constant-bitrate choice
@@ -27,6 +30,12 @@ struct CliOptions {
     bool Force = false;
     bool Info = false;
     bool Quiet = false;
+    int Jobs = 1;                     // files at once; the parser's default is the cores
+    std::optional<double> TimeoutSeconds;
+    bool Json = false;
+    bool SkipExisting = false;
+
+    bool WritesStdout() const { return OutputFile == kStdioName; }
 };
 
 struct CliParseResult {

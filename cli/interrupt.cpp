@@ -21,16 +21,27 @@ void OnInterrupt(int) {
     interruptCount = 1;
 }
 
-}  // namespace
+void CountInterrupt(int) { interruptCount = interruptCount + 1; }
 
-void InstallInterruptHandler() {
+void Install(void (*handler)(int)) {
     struct sigaction action {};
-    action.sa_handler = OnInterrupt;
+    action.sa_handler = handler;
     sigemptyset(&action.sa_mask);
     sigaction(SIGINT, &action, nullptr);
     sigaction(SIGTERM, &action, nullptr);
 }
 
+}  // namespace
+
+void InstallInterruptHandler() {
+    interruptCount = 0;
+    Install(OnInterrupt);
+}
+
+void InstallCountingInterruptHandler() { Install(CountInterrupt); }
+
 bool Interrupted() { return interruptCount != 0; }
+
+int InterruptCount() { return interruptCount; }
 
 }  // namespace murmex

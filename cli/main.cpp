@@ -3,11 +3,9 @@
 #include <string>
 #include <vector>
 
+#include "cli/batch_runner.h"
 #include "cli/cli_options.h"
-#include "cli/cli_runner.h"
 #include "cli/interrupt.h"
-#include "pipeline/main_thread_queue.h"
-#include "source/bass.h"
 
 int main(int argc, char** argv) {
     using namespace murmex;
@@ -21,21 +19,12 @@ int main(int argc, char** argv) {
             return 2;
         case CliParseResult::Action::Run: break;
     }
-
-    MainThreadQueue::Instance().BindToCurrentThread();
-    InstallInterruptHandler();
-    // Device 0: decoding only, so the program runs on machines without sound.
-    if (!BASS_Init(0, 44100, 0, nullptr, nullptr)) {
-        std::fputs("murmex-cli: the audio decoding library could not be started\n", stderr);
-        return 1;
-    }
-    int status = 1;
+    InstallCountingInterruptHandler();
     try {
-        CliRunner runner(parsed.Options);
-        status = runner.Run();
+        BatchRunner batch(parsed.Options);
+        return batch.Run();
     } catch (const std::exception& e) {
         std::fprintf(stderr, "murmex-cli: %s\n", e.what());
     }
-    BASS_Free();
-    return status;
+    return 1;
 }

@@ -1,6 +1,5 @@
 #pragma once
-// A save command wired like the window's: engine, output settings, loader, writers, driver,
-// and a host that records what the save showed.
+// A save session wired like the window's, and a host that records what the save showed.
 
 #include <gtest/gtest.h>
 
@@ -9,13 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "engine/processing_options.h"
-#include "engine/spectral_engine.h"
-#include "export/export_driver.h"
-#include "export/export_writers.h"
-#include "export/output_settings.h"
+#include "export/save_session.h"
 #include "pipeline/main_thread_queue.h"
-#include "source/source_loader.h"
 #include "tests/export/wav_test_files.h"
 
 namespace murmex::testing {
@@ -48,13 +42,14 @@ public:
 };
 
 struct ExportRig {
-    ProcessingOptions Options;
-    SpectralEngine Engine{Options};
-    OutputSettings Settings;
-    SourceLoader Loader{Engine, Settings};
-    ExportWriters Writers;
     RecordingHost Host;
-    ExportDriver Driver{{Engine, Settings, Writers, Loader.Tags(), Host}};
+    SaveSession Session{Host};
+    ProcessingOptions& Options = Session.Options;
+    SpectralEngine& Engine = Session.Engine;
+    OutputSettings& Settings = Session.Settings;
+    SourceLoader& Loader = Session.Loader;
+    ExportWriters& Writers = Session.Writers;
+    ExportDriver& Driver = Session.Driver;
 
     void Load(const std::filesystem::path& path) {
         const LoadResult result = Loader.Load(path);
@@ -62,7 +57,7 @@ struct ExportRig {
     }
     // The save command after the dialog returned `name`; waits until the controls are back.
     bool Save(const std::string& name) {
-        if (!Driver.SaveAs(name, Loader.Info(), Loader.DecodeStream())) return false;
+        if (!Session.StartSave(name)) return false;
         MainThreadQueue::Instance().DrainUntil([this] { return !Driver.Exporting(); });
         return true;
     }

@@ -14,12 +14,8 @@
 #include <thread>
 #include <vector>
 
-#include "engine/processing_options.h"
-#include "engine/spectral_engine.h"
-#include "export/export_driver.h"
 #include "export/export_host.h"
-#include "export/export_writers.h"
-#include "export/output_settings.h"
+#include "export/save_session.h"
 #include "pipeline/main_thread_queue.h"
 #include "source/bass.h"
 #include "source/decode_block_source.h"
@@ -89,7 +85,7 @@ public:
         settings_.SelectFormat(format);
         settings_.SetVbr(vbr);
         const fs::path output = folder / ("out." + format);
-        if (!driver_.SaveAs(output.string(), loader_.Info(), loader_.DecodeStream())) {
+        if (!session_.StartSave(output.string())) {
             std::fprintf(stderr, "soak: %s: the save did not start: %s\n", output.c_str(), host_.LastError.c_str());
             return false;
         }
@@ -128,13 +124,12 @@ private:
         while (std::chrono::steady_clock::now() < until) MainThreadQueue::Instance().WaitAndDrain(2ms);
     }
 
-    ProcessingOptions options_;
-    SpectralEngine engine_{options_};
-    OutputSettings settings_;
-    SourceLoader loader_{engine_, settings_};
-    ExportWriters writers_;
     SoakHost host_;
-    ExportDriver driver_{{engine_, settings_, writers_, loader_.Tags(), host_}};
+    SaveSession session_{host_};
+    SourceLoader& loader_ = session_.Loader;
+    OutputSettings& settings_ = session_.Settings;
+    ExportDriver& driver_ = session_.Driver;
+    SpectralEngine& engine_ = session_.Engine;
     QuietDisplay display_;
     PreviewPlayer player_{engine_, display_};
     std::unique_ptr<DecodeBlockSource> blocks_;

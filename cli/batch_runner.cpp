@@ -1,0 +1,285 @@
+#include "cli/batch_runner.h"
+
+#include <signal.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <exception>
+#include <filesystem>
+
+#include <nlohmann/json.hpp>
+
+#include "cli/interrupt.h"
+#include "cli/output_namer.h"
+#include "export/output_path_check.h"
+#include "export/output_settings.h"
+#include "pipeline/main_thread_queue.h"
+#include "source/bass.h"
+
+namespace murmex {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr auto kServeTurn = std::chrono::milliseconds(50);
+
+std::string Seconds(double seconds) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%g", seconds);
+    return text;
+}
+
+// The worker's whole life: the audio library (decoding only, so no sound card is needed), one
+// task, and its outcome as the exit status.
+int RunTask(const CliOptions& options, const FileTask& task, int channelFd) {
+    InstallInterruptHandler();
+    MainThreadQueue::Instance().BindToCurrentThread();
+    if (!BASS_Init(0, 44100, 0, nullptr, nullptr)) {
+        std::fputs("murmex-cli: the audio decoding library could not be started\n", stderr);
+        return 1;
+    }
+    int status = 1;
+    try {
+        WorkerChannel channel(channelFd);
+        FileWorker worker(options, channel);
+        status = worker.Run(task);
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "murmex-cli: %s: %s\n", task.Shown.c_str(), e.what());
+    }
+    BASS_Free();
+    return status;
+}
+
+}  // namespace
+
+BatchRunner::BatchRunner(const CliOptions& options, std::FILE* out, std::FILE* err)
+    : options_(options),
+      out_(out),
+      err_(err),
+      bar_(!options.Quiet && ::isatty(::fileno(err)) == 1, err),
+      report_(options, out),
+      pool_(options.Jobs, options.TimeoutSeconds, *this) {
+    for (const std::string& input : options.Inputs) {
+        FileRecord record;
+        record.Input = input;
+        record.Shown = input == kStdioName ? "standard input" : input;
+        record.Path = input;
+        files_.push_back(record);
+    }
+    outputBefore_.resize(files_.size());
+    reported_.resize(files_.size());
+}
+
+int BatchRunner::Run() {
+    began_ = std::chrono::steady_clock::now();
+    ReadStandardInput();
+    if (options_.Info) {
+        mode_ = FileTask::Kind::Info;
+        RunRound({FileTask::Kind::Info, Pending()});
+    } else {
+        // A name from the tags needs the file read first; -o names the file itself.
+        if (options_.OutputFile.empty()) RunRound({FileTask::Kind::Probe, Pending()});
+        DecideOutputs();
+        if (options_.SkipExisting) SkipExisting();
+        RunRound({FileTask::Kind::Save, Pending()});
+    }
+    for (std::size_t file : Pending()) {
+        Say(file, "murmex-cli: " + files_[file].Shown + ": not started (interrupted)");
+        Settle(file, "cancelled");
+    }
+    bar_.Finish();
+    const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - began_).count();
+    if (options_.Json) report_.Summary(files_, wall);
+    if (InterruptCount() > 1) return 130;
+    const bool allDone = std::all_of(files_.begin(), files_.end(), [](const FileRecord& r) {
+        return r.Status == "saved" || r.Status == "described" || r.Status == "skipped";
+    });
+    return allDone ? 0 : 1;
+}
+
+bool BatchRunner::ReadStandardInput() {
+    const auto it = std::find(options_.Inputs.begin(), options_.Inputs.end(), kStdioName);
+    if (it == options_.Inputs.end()) return true;
+    const auto file = static_cast<std::size_t>(it - options_.Inputs.begin());
+    spool_ = std::make_unique<StdinSpool>();
+    if (!spool_->Fill(STDIN_FILENO)) {
+        Say(file, "murmex-cli: standard input: " + spool_->Error());
+        Settle(file, "failed");
+        return false;
+    }
+    if (fs::path(spool_->Path()).extension().empty()) {
+        Say(file, "murmex-cli: standard input: not WAV, MP3, Ogg Vorbis, WMA or FLAC (convert it on the way, for "
+                  "example with ffmpeg -i INPUT -f wav -)");
+        Settle(file, "failed");
+        return false;
+    }
+    files_[file].Path = spool_->Path();
+    return true;
+}
+
+std::vector<std::size_t> BatchRunner::Pending() const {
+    std::vector<std::size_t> pending;
+    for (std::size_t i = 0; i < files_.size(); ++i)
+        if (!files_[i].Ended) pending.push_back(i);
+    return pending;
+}
+
+void BatchRunner::RunRound(const Round& round) {
+    mode_ = round.Mode;
+    roundFiles_ = round.Files;
+    std::size_t next = 0;
+    for (;;) {
+        // Each interrupt is passed on once: the first cancels the saves, a second ends them.
+        for (; interruptsPassed_ < InterruptCount(); ++interruptsPassed_) pool_.SignalAll(SIGINT);
+        while (InterruptCount() == 0 && next < round.Files.size() && pool_.HasRoom()) {
+            StartWorker(round.Files[next], round.Mode);
+            ++next;
+        }
+        if (pool_.Idle() && (next == round.Files.size() || InterruptCount() > 0)) break;
+        pool_.Serve(kServeTurn);
+        ShowProgress();
+    }
+}
+
+bool BatchRunner::StartWorker(std::size_t file, FileTask::Kind mode) {
+    FileRecord& record = files_[file];
+    FileTask task;
+    task.Mode = mode;
+    task.Input = record.Path;
+    task.Shown = record.Shown;
+    task.Output = record.Output;
+    task.ShowFileLine = files_.size() > 1;
+    if (mode == FileTask::Kind::Save && record.Output != kStdioName) outputBefore_[file] = StatFile(record.Output);
+    reported_[file].clear();
+    const CliOptions& options = options_;
+    const bool toStdout = mode == FileTask::Kind::Save && record.Output == kStdioName;
+    if (pool_.Start(file, [&options, task](int channelFd) { return RunTask(options, task, channelFd); }, toStdout))
+        return true;
+    Say(file, "murmex-cli: " + record.Shown + ": " + pool_.Error());
+    Settle(file, "failed");
+    return false;
+}
+
+// In the order of the inputs, before any save starts: two inputs never get one output file.
+void BatchRunner::DecideOutputs() {
+    OutputSettings settings;
+    settings.SelectFormat(options_.Format);
+    const std::string extension = settings.FormatExtension();
+    std::vector<std::string> paths;
+    for (const FileRecord& record : files_) paths.push_back(record.Path);
+    OutputNamer namer(paths);
+    for (std::size_t file : Pending()) {
+        FileRecord& record = files_[file];
+        if (options_.WritesStdout()) {
+            record.Output = kStdioName;
+        } else if (!options_.OutputFile.empty()) {
+            record.Output = OutputPathFor(options_.OutputFile, extension);
+        } else {
+            fs::path folder = !options_.OutputDir.empty() ? fs::path(options_.OutputDir)
+                              : record.Input == kStdioName ? fs::path()
+                                                           : fs::path(record.Path).parent_path();
+            if (folder.empty()) folder = fs::current_path();
+            record.Output = OutputPathFor(namer.InFolder(folder.string(), record.Suggested, record.Path, extension),
+                                          extension);
+        }
+    }
+}
+
+void BatchRunner::SkipExisting() {
+    for (std::size_t file : Pending()) {
+        const FileRecord& record = files_[file];
+        if (record.Output == kStdioName || !StatFile(record.Output).Exists) continue;
+        Say(file, "murmex-cli: " + record.Output + ": exists; skipped (--skip-existing)");
+        Settle(file, "skipped");
+    }
+}
+
+void BatchRunner::Settle(std::size_t file, const std::string& status) {
+    files_[file].Status = status;
+    files_[file].Ended = true;
+    EmitFinished();
+}
+
+void BatchRunner::Say(std::size_t file, const std::string& line) {
+    bar_.Print(line);
+    files_[file].Messages.push_back(line);
+}
+
+// What goes to standard output follows the order of the inputs, whatever order the workers
+// end in.
+void BatchRunner::EmitFinished() {
+    for (; nextEmitted_ < files_.size() && files_[nextEmitted_].Ended; ++nextEmitted_) {
+        const FileRecord& record = files_[nextEmitted_];
+        if (!record.Printed.empty()) {
+            std::fwrite(record.Printed.data(), 1, record.Printed.size(), out_);
+            std::fflush(out_);
+        }
+        if (options_.Json) report_.File(record);
+    }
+}
+
+void BatchRunner::ShowProgress() {
+    if (mode_ != FileTask::Kind::Save || roundFiles_.empty()) return;
+    long sum = 0;
+    std::size_t ended = 0;
+    for (std::size_t file : roundFiles_) {
+        const FileRecord& record = files_[file];
+        sum += record.Ended ? 1000 : std::clamp(record.PerMille, 0, 1000);
+        ended += record.Ended ? 1 : 0;
+    }
+    const auto count = static_cast<long>(roundFiles_.size());
+    const std::string label = count == 1 ? files_[roundFiles_[0]].Output
+                                         : std::to_string(ended) + "/" + std::to_string(count) + " files";
+    bar_.Show(static_cast<int>(sum / count), label);
+}
+
+void BatchRunner::OnChannelLine(std::size_t file, const std::string& line) {
+    const nlohmann::json message = nlohmann::json::parse(line, nullptr, false);
+    if (!message.is_object()) return;
+    FileRecord& record = files_[file];
+    if (message.contains("progress") && message["progress"].is_number_integer())
+        record.PerMille = message["progress"].get<int>();
+    if (message.contains("seconds") && message["seconds"].is_number()) record.Seconds = message["seconds"].get<double>();
+    if (message.contains("suggested") && message["suggested"].is_string()) {
+        record.Suggested = message["suggested"].get<std::string>();
+        reported_[file] = "probed";
+    }
+    if (message.contains("status") && message["status"].is_string()) reported_[file] = message["status"].get<std::string>();
+}
+
+void BatchRunner::OnErrorLine(std::size_t file, const std::string& line) { Say(file, line); }
+
+void BatchRunner::OnOutput(std::size_t file, const std::string& bytes) { files_[file].Printed += bytes; }
+
+void BatchRunner::OnEnd(std::size_t file, const WorkerEnd& end) {
+    FileRecord& record = files_[file];
+    record.WallSeconds += end.WallSeconds;
+    record.PeakKiB = std::max(record.PeakKiB, end.PeakKiB);
+    const std::string& reported = reported_[file];
+    switch (end.How) {
+        case WorkerEnd::Kind::Crashed:
+            Say(file, "murmex-cli: " + record.Shown + ": crashed with signal " + std::to_string(end.Signal));
+            break;
+        case WorkerEnd::Kind::TimedOut:
+            Say(file, "murmex-cli: " + record.Shown + ": timed out after " + Seconds(*options_.TimeoutSeconds) + " s");
+            break;
+        case WorkerEnd::Kind::Exited:
+            if (mode_ == FileTask::Kind::Probe && end.ExitCode == 0 && reported == "probed") return;  // on to the save
+            if (reported == "saved" || reported == "described" || reported == "cancelled") {
+                Settle(file, end.ExitCode == 0 || reported == "cancelled" ? reported : "failed");
+                return;
+            }
+            Settle(file, "failed");
+            return;
+    }
+    // Ended by a signal in the middle of a save: whatever it left at the output is unfinished.
+    const bool killed = end.How == WorkerEnd::Kind::Crashed || end.Signal != 0;
+    if (mode_ == FileTask::Kind::Save && killed && record.Output != kStdioName) {
+        const FileState now = StatFile(record.Output);
+        if (now.Exists && !(now == outputBefore_[file])) Say(file, "murmex-cli: " + record.Output + ": the file is incomplete");
+    }
+    Settle(file, "failed");
+}
+
+}  // namespace murmex

@@ -1,0 +1,202 @@
+#include "cli/file_worker.h"
+
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <filesystem>
+
+#include "cli/interrupt.h"
+#include "cli/stdout_relay.h"
+#include "export/output_path_check.h"
+#include "pipeline/main_thread_queue.h"
+
+namespace murmex {
+
+namespace fs = std::filesystem;
+
+FileWorker::FileWorker(const CliOptions& options, WorkerChannel& channel, std::FILE* out, std::FILE* err)
+    : options_(options),
+      channel_(channel),
+      out_(out),
+      err_(err),
+      host_(options.Force, [&channel](int perMille) { channel.Progress(perMille); }, err) {
+    SetBiasPosition(options.BiasDb, session_.Options);
+    SetReductionPosition(options.Reduction, session_.Options);
+    session_.Options.DetailAmplifier = options.Detail;
+    session_.Options.DcOffsetCorrection = options.DcOffset;
+    session_.Options.CaptureMinima = options.CaptureMinima;
+    session_.Options.Method = options.Method;
+    session_.Driver.SetSaveMode(options.Save);
+    session_.Settings.SelectFormat(options.Format);
+}
+
+int FileWorker::Run(const FileTask& task) {
+    task_ = task;
+    if (!Load()) {
+        channel_.Finished("failed", 0.0);
+        return 1;
+    }
+    switch (task_.Mode) {
+        case FileTask::Kind::Probe:
+            channel_.Probed(session_.Loader.SuggestedName(), SourceSeconds());
+            return 0;
+        case FileTask::Kind::Info:
+            PrintInfo();
+            channel_.Finished("described", SourceSeconds());
+            return 0;
+        case FileTask::Kind::Save: break;
+    }
+    const Outcome outcome = task_.Output == kStdioName ? SaveToStdout() : Save();
+    channel_.Finished(outcome == Outcome::Done ? "saved" : outcome == Outcome::Cancelled ? "cancelled" : "failed",
+                      SourceSeconds());
+    return outcome == Outcome::Done ? 0 : 1;
+}
+
+bool FileWorker::Load() {
+    std::error_code ec;
+    if (!fs::is_regular_file(task_.Input, ec)) {
+        Error(task_.Shown, fs::exists(task_.Input, ec) ? "not a regular file" : "no such file");
+        return false;
+    }
+    const LoadResult result = session_.Loader.Load(task_.Input);
+    for (const std::string& message : result.Messages) Error(task_.Shown, message);
+    switch (result.Outcome) {
+        case LoadOutcome::Loaded: return true;
+        case LoadOutcome::NotLoaded: Error(task_.Shown, result.Info.Label1); return false;
+        case LoadOutcome::TooManyChannels:
+        case LoadOutcome::InvalidFile: return false;
+    }
+    return false;
+}
+
+double FileWorker::SourceSeconds() const {
+    const SourceInfo& info = session_.Loader.Info();
+    const double bytesPerSecond = static_cast<double>(info.SampleRate) * static_cast<double>(info.Channels) * 2.0;
+    return bytesPerSecond > 0 && info.LengthBytes > 0 ? static_cast<double>(info.LengthBytes) / bytesPerSecond : 0.0;
+}
+
+void FileWorker::PrintInfo() {
+    const InfoLine& info = session_.Loader.CurrentInfoLine();
+    const OutputSettings& settings = session_.Settings;
+    if (task_.ShowFileLine) std::fprintf(out_, "file: %s\n", task_.Shown.c_str());
+    std::fprintf(out_, "format: %s\n", info.Ind1.c_str());
+    std::fprintf(out_, "rate: %s\n", info.Ind2.c_str());
+    std::fprintf(out_, "channels: %s\n", info.Ind3.c_str());
+    std::fprintf(out_, "bitrate: %s\n", info.IndRate.c_str());
+    std::fprintf(out_, "output kbps: mp3 %s, ogg %s, wma %s\n", settings.Mp3Kbps().c_str(),
+                 settings.OggKbps().c_str(), settings.WmaKbps().c_str());
+    std::fprintf(out_, "wav kbps: %s\n", settings.WavKbps().c_str());
+    std::fprintf(out_, "suggested name: %s\n", session_.Loader.SuggestedName().c_str());
+    if (task_.ShowFileLine) std::fputc('\n', out_);
+}
+
+// Loading resets the bitrate texts from the source, so the user's choice is applied after it.
+void FileWorker::ApplyOutputChoice() {
+    OutputSettings& settings = session_.Settings;
+    settings.SetVbr(options_.VbrQuality.has_value());
+    if (options_.VbrQuality) settings.SetQuality(*options_.VbrQuality);
+    if (options_.Kbps) settings.SetKbps(*options_.Kbps);
+}
+
+FileWorker::Outcome FileWorker::Save() {
+    ApplyOutputChoice();
+    // The messages name the file written, whose extension is the format's.
+    const std::string output = OutputPathFor(task_.Output, session_.Settings.FormatExtension());
+    host_.BeginFile(output, output);
+    if (!session_.StartSave(output)) return Outcome::Failed;
+    const Outcome waited = WaitForSave([] { return true; });
+    return waited == Outcome::Done ? Conclude(output, output) : waited;
+}
+
+// The WAV writer needs a file it can seek in: it writes a scratch file, which is streamed to
+// standard output as it grows.
+FileWorker::Outcome FileWorker::SaveToStdout() {
+    ApplyOutputChoice();
+    const char* shown = "standard output";
+    std::string folder = (fs::temp_directory_path() / "murmex-stdout-XXXXXX").string();
+    if (::mkdtemp(folder.data()) == nullptr) {
+        Error(folder, std::strerror(errno));
+        return Outcome::Failed;
+    }
+    const std::string scratch = folder + "/stdout.wav";
+    host_.BeginFile(scratch, shown);
+    Outcome outcome = Outcome::Failed;
+    if (session_.StartSave(scratch)) {
+        StdoutRelay relay(scratch, ::fileno(out_));
+        std::fflush(out_);
+        outcome = WaitForSave([&relay] { return relay.Pump(); });
+        // The writer has finished: the last bytes follow.
+        if (relay.Pump() && outcome == Outcome::Done) outcome = Conclude(scratch, shown);
+        if (!relay.Error().empty()) {
+            Error(shown, relay.Error());
+            outcome = Outcome::Failed;
+        }
+    }
+    std::error_code ec;
+    fs::remove_all(folder, ec);
+    return outcome;
+}
+
+// Serves the save until it has ended; `pump` runs every turn and cancels the save when it
+// returns false. Done means the save ended by itself (saved or failed: see Conclude).
+FileWorker::Outcome FileWorker::WaitForSave(const std::function<bool()>& pump) {
+    ExportDriver& driver = session_.Driver;
+    auto& queue = MainThreadQueue::Instance();
+    bool cancelSent = false;
+    bool pumpFailed = false;
+    while (driver.Exporting()) {
+        queue.WaitAndDrain(std::chrono::milliseconds(20));
+        if (!pumpFailed && !pump()) pumpFailed = true;
+        if (!cancelSent && (Interrupted() || pumpFailed)) {
+            driver.Cancel();
+            host_.MarkCancelled();
+            cancelSent = true;
+        }
+    }
+    if (pumpFailed) return Outcome::Failed;
+    if (driver.Outcome() == ExportOutcome::Cancelled) {
+        const double seconds = BASS_ChannelBytes2Seconds(session_.Loader.DecodeStream(),
+                                                         static_cast<uint64_t>(driver.DecodedTotal()));
+        const std::string output = task_.Output == kStdioName ? "standard output" : driver.OutputFileName();
+        std::fprintf(err_, "murmex-cli: cancelled: %s is a valid file holding the first %.1f s of %s\n",
+                     output.c_str(), seconds, task_.Shown.c_str());
+        return Outcome::Cancelled;
+    }
+    return Outcome::Done;
+}
+
+FileWorker::Outcome FileWorker::Conclude(const std::string& output, const std::string& shownOutput) {
+    const ExportDriver& driver = session_.Driver;
+    switch (driver.Outcome()) {
+        case ExportOutcome::Saved:
+            if (!options_.Quiet) std::fprintf(err_, "%s -> %s\n", task_.Shown.c_str(), shownOutput.c_str());
+            ReportResampling(shownOutput);
+            return Outcome::Done;
+        case ExportOutcome::Failed:
+            if (driver.IncompleteFileLeft() && output == shownOutput) Error(output, "the file is incomplete");
+            return Outcome::Failed;
+        case ExportOutcome::Cancelled: return Outcome::Cancelled;
+        case ExportOutcome::SourceEndedEarly:  // said by the driver; the shorter file is valid
+        case ExportOutcome::None:
+        case ExportOutcome::Running:
+            break;
+    }
+    return Outcome::Failed;
+}
+
+// Said even with --quiet: the file does not have the source's rate.
+void FileWorker::ReportResampling(const std::string& output) {
+    const unsigned rate = session_.Driver.ResampledTo();
+    if (rate == 0) return;
+    std::fprintf(err_, "murmex-cli: %s: resampled from %lld Hz to %u Hz\n", output.c_str(),
+                 static_cast<long long>(session_.Loader.Info().SampleRate), rate);
+}
+
+void FileWorker::Error(const std::string& subject, const std::string& text) {
+    std::fprintf(err_, "murmex-cli: %s: %s\n", subject.c_str(), text.c_str());
+}
+
+}  // namespace murmex
