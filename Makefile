@@ -20,7 +20,7 @@ test: build
 # The threaded layers under ThreadSanitizer and the file parsers under AddressSanitizer, each in
 # a build folder of its own (AddressSanitizer together with UndefinedBehaviorSanitizer). Qt is not
 # instrumented, so the window layers stay out of these runs.
-SANITIZE_LAYERS := engine;tags;pipeline;encoders;source;export;cli
+SANITIZE_LAYERS := engine;tags;pipeline;encoders;source;export;cli;plugin
 tsan: deps
 	cmake -S . -B build-tsan -DMURMEX_SANITIZE=thread -DMURMEX_LAYERS="$(SANITIZE_LAYERS)"
 	cmake --build build-tsan -j$(JOBS)
@@ -61,7 +61,8 @@ soak: configure
 run: build
 	$(BUILD)/app/murmex
 
-# PREFIX=/some/where installs there instead of CMake's default prefix.
+# PREFIX=/some/where installs there instead of CMake's default prefix; the LV2 bundle goes to
+# $(PREFIX)/lib/lv2/murmex.lv2, where hosts look for it.
 install: build
 	cmake --install $(BUILD) $(if $(PREFIX),--prefix $(PREFIX))
 

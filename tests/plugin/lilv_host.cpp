@@ -104,9 +104,24 @@ HostedPlugin::HostedPlugin(LilvHost& host, const char* uri, double sampleRate)
     lilv_instance_activate(instance_);
 }
 
+HostedPlugin::HostedPlugin(const HostedPlugin& loaded, double sampleRate)
+    : host_(loaded.host_), plugin_(loaded.plugin_), channels_(loaded.channels_), controls_(loaded.controls_),
+      madeByLilv_(false) {
+    const LV2_Descriptor* descriptor = loaded.instance_->lv2_descriptor;
+    LV2_Handle handle = descriptor->instantiate(descriptor, sampleRate, "", host_.Features());
+    if (handle == nullptr) throw std::runtime_error(std::string("could not instantiate ") + descriptor->URI);
+    instance_ = new LilvInstance{descriptor, handle, nullptr};
+    lilv_instance_activate(instance_);
+}
+
 HostedPlugin::~HostedPlugin() {
     lilv_instance_deactivate(instance_);
-    lilv_instance_free(instance_);
+    if (madeByLilv_) {
+        lilv_instance_free(instance_);
+    } else {
+        instance_->lv2_descriptor->cleanup(instance_->lv2_handle);
+        delete instance_;
+    }
 }
 
 std::vector<float> HostedPlugin::Run(const std::vector<int16_t>& input, const BlockSizes& sizes,

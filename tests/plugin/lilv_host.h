@@ -60,8 +60,10 @@ class HostedPlugin {
 public:
     // Throws std::runtime_error when the plugin cannot be instantiated.
     HostedPlugin(LilvHost& host, const char* uri, double sampleRate);
+    // Another instance of a loaded plugin, made through its descriptor without lilv, which is
+    // not thread-safe: as a host makes instances on any thread.
+    HostedPlugin(const HostedPlugin& loaded, double sampleRate);
     ~HostedPlugin();
-    HostedPlugin(const HostedPlugin&) = delete;
     HostedPlugin& operator=(const HostedPlugin&) = delete;
 
     int Channels() const { return channels_; }
@@ -89,6 +91,7 @@ private:
     int channels_ = 1;
     std::vector<float> controls_;
     float latency_ = -1.0f;
+    bool madeByLilv_ = true;
 };
 
 }  // namespace murmex::test

@@ -110,14 +110,12 @@ TEST_F(PluginHosted, RestoredNoisePrintContinuesAsTheEngineDoesAfterLearning) {
 TEST_F(PluginHosted, TwoInstancesMadeAtOnceOnTwoThreadsBothProcessAlike) {
     const std::vector<int16_t> input = TestSignal(2, At(1.0), 9);
     const std::vector<int16_t> engine = EngineOutput(2, input, {});
-    // lilv reads a plugin's description on first use; a host has done so before it instantiates.
-    ASSERT_NE(host.Plugin(kStereoPluginUri), nullptr);
-    lilv_plugin_get_num_ports(host.Plugin(kStereoPluginUri));
+    const HostedPlugin loaded(host, kStereoPluginUri, kTestRate);
     std::latch start(2);
     std::vector<float> outputs[2];
     auto work = [&](int i) {
         start.arrive_and_wait();
-        HostedPlugin plugin(host, kStereoPluginUri, kTestRate);
+        HostedPlugin plugin(loaded, kTestRate);
         outputs[i] = plugin.Run(input, RandomBlocks(10 + i));
     };
     std::thread first(work, 0);
