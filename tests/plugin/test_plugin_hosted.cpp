@@ -1,13 +1,14 @@
-// The bundle loaded by a real LV2 host (liblilv), checked sample for sample against the engine's
-// own block contract.
+// The bundle in a real LV2 host (liblilv), sample for sample against the engine's block contract.
 #include <gtest/gtest.h>
+
+#include <unistd.h>
 
 #include <filesystem>
 #include <latch>
 #include <thread>
 
 #include "plugin/plugin_ports.h"
-#include "plugin_test_support.h"
+#include "plugin_host.h"
 
 namespace murmex::test {
 namespace {
@@ -16,142 +17,119 @@ struct Layout {
     const char* uri;
     int channels;
 };
-constexpr Layout kLayouts[] = {{kMonoPluginUri, 1}, {kStereoPluginUri, 2}};
-constexpr NoiseReductionMethod kMethods[] = {NoiseReductionMethod::Classic, NoiseReductionMethod::Adaptive};
-
-float MethodValue(NoiseReductionMethod method) { return method == NoiseReductionMethod::Adaptive ? 1.0f : 0.0f; }
+constexpr Layout kMono{kMonoPluginUri, 1};
+constexpr Layout kStereo{kStereoPluginUri, 2};
 
 uint64_t At(double seconds) { return static_cast<uint64_t>(seconds * kTestRate); }
 
-// Every switch flipped somewhere in the file, the sliders moved and the method changed, at frames
-// that fall inside engine blocks as well as on their edges.
-std::vector<ControlChange> FlipsMidFile(NoiseReductionMethod method, int channels) {
-    const auto edge = static_cast<uint64_t>(BlockFrames(channels)) * 30;
-    const float other = 1.0f - MethodValue(method);
-    return {{0, kPortMethod, MethodValue(method)},
-            {At(0.5), kPortApply, 0.0f},       {At(0.8) + 7, kPortApply, 1.0f},
-            {edge, kPortDetail, 1.0f},         {At(1.1), kPortDcOffset, 1.0f},
-            {At(1.3), kPortCaptureMinima, 1.0f}, {At(1.6), kPortStopEstimation, 1.0f},
-            {At(1.9), kPortCaptureMinima, 0.0f}, {At(2.0), kPortStopEstimation, 0.0f},
-            {At(2.1), kPortBias, 6.0f},        {At(2.2), kPortReduction, 1000.0f},
-            {At(2.4), kPortMethod, other},     {At(2.7), kPortDetail, 0.0f},
-            {At(2.9), kPortMethod, MethodValue(method)}};
+std::string Folder(const char* name) {
+    return (std::filesystem::temp_directory_path() / (name + std::to_string(::getpid()))).string();
 }
 
-class PluginHosted : public ::testing::Test {
-protected:
-    LilvHost host;
-};
-
-TEST_F(PluginHosted, OutputIsTheEnginesOneBlockLaterWhateverTheBlockSizes) {
-    for (const Layout& layout : kLayouts) {
-        for (NoiseReductionMethod method : kMethods) {
-            SCOPED_TRACE(std::string(layout.uri) + ", " + std::string(MethodName(method)));
+TEST(PluginHosted, OutputIsTheEnginesOneBlockLaterWhateverTheBlocksAndSwitches) {
+    for (const Layout& layout : {kMono, kStereo}) {
+        for (const float method : {0.0f, 1.0f}) {
+            SCOPED_TRACE(std::string(layout.uri) + (method > 0 ? ", adaptive" : ", classic"));
+            // Every switch flipped, the sliders moved and the method changed mid-file, inside
+            // engine blocks and on an edge of one.
+            const std::vector<ControlChange> changes{
+                {0, kPortMethod, method},           {At(0.5), kPortApply, 0},           {At(0.8) + 7, kPortApply, 1},
+                {30u * 1024 / layout.channels, kPortDetail, 1}, {At(1.1), kPortDcOffset, 1}, {At(1.3), kPortCaptureMinima, 1},
+                {At(1.6), kPortStopEstimation, 1}, {At(1.9), kPortCaptureMinima, 0},   {At(2.0), kPortStopEstimation, 0},
+                {At(2.1), kPortBias, 6},            {At(2.2), kPortReduction, 1000},    {At(2.4), kPortMethod, 1 - method},
+                {At(2.7), kPortDetail, 0},          {At(2.9), kPortMethod, method}};
             const std::vector<int16_t> input = TestSignal(layout.channels, At(3.2), 7);
-            const std::vector<ControlChange> changes = FlipsMidFile(method, layout.channels);
             const std::vector<int16_t> engine = EngineOutput(layout.channels, input, changes);
-
-            std::vector<float> fixed;
+            LilvHost host;
+            std::vector<float> fixedBlocks;
             for (unsigned seed : {0u, 1u, 2u}) {
-                HostedPlugin plugin(host, layout.uri, kTestRate);
-                const std::vector<float> output =
-                    plugin.Run(input, seed == 0 ? FixedBlocks(1024) : RandomBlocks(seed), changes);
+                HostedPlugin plugin(host, layout.uri);
+                const std::vector<float> output = plugin.Run(input, seed, changes);
                 std::string where;
-                EXPECT_EQ(CountMismatches(output, engine, layout.channels, where), 0u) << "seed " << seed << ": " << where;
-                EXPECT_EQ(plugin.Latency(), 2 * BlockFrames(layout.channels));
-                if (seed == 0) fixed = output;
-                EXPECT_TRUE(output == fixed) << "random blocks, seed " << seed;
+                EXPECT_EQ(CountMismatches(output, engine, where), 0u) << "seed " << seed << ", " << where;
+                EXPECT_EQ(plugin.Latency(), 2 * 1024 / layout.channels);
+                if (seed == 0) fixedBlocks = output;
+                EXPECT_TRUE(output == fixedBlocks) << "seed " << seed;
             }
         }
     }
 }
 
-TEST_F(PluginHosted, RestoredNoisePrintContinuesAsTheEngineDoesAfterLearning) {
+TEST(PluginHosted, SessionKeepsTheLearntNoiseAsTheEngineKeepsIt) {
     struct Case {
         Layout layout;
-        NoiseReductionMethod method;
-        bool frozen;  // "Stop noise estimation" on while the restored print is used
+        float method;
+        float frozen;  // "Stop noise estimation" while the restored noise is used
     };
-    const Case cases[] = {{kLayouts[0], NoiseReductionMethod::Classic, true},
-                          {kLayouts[1], NoiseReductionMethod::Classic, false},
-                          {kLayouts[0], NoiseReductionMethod::Adaptive, false},
-                          {kLayouts[1], NoiseReductionMethod::Adaptive, true}};
-    const std::filesystem::path folder = std::filesystem::temp_directory_path() /
-                                         ("murmex-plugin-state-" + std::to_string(::getpid()));
-    for (const Case& c : cases) {
-        SCOPED_TRACE(std::string(c.layout.uri) + ", " + std::string(MethodName(c.method)) + (c.frozen ? ", frozen" : ""));
+    const std::string folder = Folder("murmex-plugin-state-");
+    LilvHost host;
+    for (const Case& c : {Case{kMono, 0, 1}, Case{kStereo, 0, 0}, Case{kMono, 1, 0}, Case{kStereo, 1, 1}}) {
+        SCOPED_TRACE(std::string(c.layout.uri) + (c.method > 0 ? ", adaptive" : ", classic") + (c.frozen > 0 ? ", frozen" : ""));
         std::filesystem::remove_all(folder);
-        // Whole engine blocks: the plugin has learnt from those it has completed.
+        // Whole engine blocks: the plugin has learnt from the blocks it has completed.
         const std::vector<int16_t> learn = TestSignal(c.layout.channels, 64 * 1024, 3);
         const std::vector<int16_t> later = TestSignal(c.layout.channels, At(1.5), 4);
-        const std::vector<ControlChange> learnChanges{{0, kPortMethod, MethodValue(c.method)},
-                                                      {0, kPortCaptureMinima, 1.0f}};
-        const std::vector<ControlChange> laterChanges{{0, kPortStopEstimation, c.frozen ? 1.0f : 0.0f}};
+        const std::vector<ControlChange> settings{{0, kPortMethod, c.method}, {0, kPortCaptureMinima, 1}};
+        std::vector<ControlChange> laterSettings = settings;
+        laterSettings.push_back({0, kPortStopEstimation, c.frozen});
         {
-            HostedPlugin learner(host, c.layout.uri, kTestRate);
-            learner.Run(learn, RandomBlocks(5), learnChanges);
-            learner.SaveState(folder.string());
+            HostedPlugin learner(host, c.layout.uri);
+            learner.Run(learn, 5, settings);
+            learner.SaveState(folder);
         }
-        HostedPlugin restored(host, c.layout.uri, kTestRate);
-        restored.RestoreState(folder.string());
-        const std::vector<float> output = restored.Run(later, RandomBlocks(6), laterChanges);
-
-        const std::vector<int16_t> engine =
-            EngineOutputAfterLearning(c.layout.channels, learn, learnChanges, later, laterChanges);
+        HostedPlugin restored(host, c.layout.uri);
+        restored.RestoreState(folder);
+        const std::vector<float> output = restored.Run(later, 6, laterSettings);
         std::string where;
-        EXPECT_EQ(CountMismatches(output, engine, c.layout.channels, where), 0u) << where;
-        // Without the print the same audio comes out otherwise.
-        EXPECT_NE(CountMismatches(output, EngineOutput(c.layout.channels, later, learnChanges),
-                                  c.layout.channels, where), 0u);
+        EXPECT_EQ(CountMismatches(output, EngineOutput(c.layout.channels, later, laterSettings, learn, settings), where), 0u)
+            << where;
+        // Without the noise print the same audio comes out otherwise.
+        EXPECT_NE(CountMismatches(output, EngineOutput(c.layout.channels, later, laterSettings), where), 0u);
     }
     std::filesystem::remove_all(folder);
 }
 
-TEST_F(PluginHosted, TwoInstancesMadeAtOnceOnTwoThreadsBothProcessAlike) {
+TEST(PluginHosted, TwoInstancesMadeAtOnceOnTwoThreadsBothProcessAlike) {
     const std::vector<int16_t> input = TestSignal(2, At(1.0), 9);
     const std::vector<int16_t> engine = EngineOutput(2, input, {});
-    const HostedPlugin loaded(host, kStereoPluginUri, kTestRate);
+    LilvHost host;
+    const HostedPlugin loaded(host, kStereoPluginUri);
     std::latch start(2);
     std::vector<float> outputs[2];
     auto work = [&](int i) {
         start.arrive_and_wait();
-        HostedPlugin plugin(loaded, kTestRate);
-        outputs[i] = plugin.Run(input, RandomBlocks(10 + i));
+        HostedPlugin plugin(loaded);
+        outputs[i] = plugin.Run(input, 10 + i);
     };
-    std::thread first(work, 0);
-    std::thread second(work, 1);
+    std::thread first(work, 0), second(work, 1);
     first.join();
     second.join();
     for (const auto& output : outputs) {
         std::string where;
-        EXPECT_EQ(CountMismatches(output, engine, 2, where), 0u) << where;
+        EXPECT_EQ(CountMismatches(output, engine, where), 0u) << where;
     }
 }
 
-TEST_F(PluginHosted, SavingWhileAnotherThreadRunsTakesTheNoisePrintBetweenBlocks) {
-    const std::filesystem::path folder = std::filesystem::temp_directory_path() /
-                                         ("murmex-plugin-live-state-" + std::to_string(::getpid()));
+TEST(PluginHosted, SavingWhileAnotherThreadRunsTakesALearntNoisePrint) {
+    const std::string folder = Folder("murmex-plugin-live-state-");
     std::filesystem::remove_all(folder);
-    const std::vector<int16_t> input = TestSignal(1, At(4.0), 11);
-    HostedPlugin running(host, kMonoPluginUri, kTestRate);
+    LilvHost host;
+    HostedPlugin running(host, kMonoPluginUri);
     std::latch started(2);
     std::thread audio([&] {
-        running.Run(input, FixedBlocks(256), {}, [&, first = true](bool before) mutable {
+        running.Run(TestSignal(1, At(4.0), 11), 0, {}, [&, first = true](bool before) mutable {
             if (before && first) started.arrive_and_wait();
             first = false;
         });
     });
     started.arrive_and_wait();
-    running.SaveState(folder.string());
+    running.SaveState(folder);
     audio.join();
-
-    // The print is one the engine learnt: the restored plugin cleans from its first blocks on,
-    // where a fresh one has not learnt anything yet.
+    // A fresh instance has learnt nothing yet; the restored one cleans from its first blocks on.
     const std::vector<int16_t> later = TestSignal(1, At(0.5), 12);
-    HostedPlugin restored(host, kMonoPluginUri, kTestRate);
-    restored.RestoreState(folder.string());
-    HostedPlugin fresh(host, kMonoPluginUri, kTestRate);
-    EXPECT_NE(restored.Run(later, FixedBlocks(256)), fresh.Run(later, FixedBlocks(256)));
+    HostedPlugin restored(host, kMonoPluginUri), fresh(host, kMonoPluginUri);
+    restored.RestoreState(folder);
+    EXPECT_NE(restored.Run(later, 0), fresh.Run(later, 0));
     std::filesystem::remove_all(folder);
 }
 
