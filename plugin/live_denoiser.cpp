@@ -26,7 +26,8 @@ public:
 
 LiveDenoiser::LiveDenoiser(int channels, double sampleRate) : engine_(options_) {
     engine_.SetChannels(channels);
-    engine_.SetSampleRate(static_cast<int>(std::clamp(sampleRate, 1.0, 1e7) + 0.5));
+    // A rate that is no number or out of all proportion leaves the engine's default rate.
+    engine_.SetSampleRate(sampleRate >= 1.0 && sampleRate <= 1e7 ? static_cast<int>(sampleRate + 0.5) : 0);
     engine_.BuildAnalysisWindow();
     engine_.BuildSmoothingKernel();
     engine_.ResetPreviousMinimum();
