@@ -26,6 +26,7 @@
 #include "app/options_menu.h"
 #include "app/queue_drainer.h"
 #include "app/window_preview_display.h"
+#include "app/widgets/accessible_controls.h"
 #include "app/widgets/bitmap_check_box.h"
 #include "app/widgets/image_button.h"
 #include "app/widgets/image_view.h"
@@ -39,6 +40,7 @@
 #include "source/decode_block_source.h"
 #include "export/export_driver.h"
 #include "export/export_writers.h"
+#include "export/output_bitrate_note.h"
 #include "pipeline/main_thread_queue.h"
 #include "source/bass.h"
 #include "source/preview_display.h"
@@ -54,6 +56,14 @@ constexpr int kCornerEllipse = 15;
 constexpr int kHintDelayMs = 300;
 constexpr auto kTeardownWait = std::chrono::milliseconds(300);
 constexpr auto kCloseRetry = std::chrono::milliseconds(20);
+constexpr int kSavedNoteMs = 4000;
+
+// The hint with the keys that do the same: "Load file to process it (Ctrl+O)".
+QString WithKeys(const QString& hint, const QList<QKeySequence>& keys) {
+  QStringList names;
+  for (const QKeySequence& key : keys) names << key.toString(QKeySequence::NativeText);
+  return hint + " (" + names.join(", ") + ")";
+}
 }  // namespace
 
 TForm1::TForm1(ProcessingOptions& options, SpectralEngine& engine, Dialogs& dialogs, QWidget* parent)
@@ -62,6 +72,7 @@ TForm1::TForm1(ProcessingOptions& options, SpectralEngine& engine, Dialogs& dial
       engine_(engine),
       dialogs_(dialogs),
       drainer_(std::make_unique<QueueDrainer>()) {
+  InstallAccessibleControls();
   setWindowTitle(kApplicationTitle);
   setWindowIcon(QIcon(QPixmap::fromImage(DrawProgramIcon(64))));
   setFixedSize(kClientWidth, kClientHeight);
@@ -78,6 +89,14 @@ TForm1::TForm1(ProcessingOptions& options, SpectralEngine& engine, Dialogs& dial
   CreateShortcuts();
   CreateOptionsMenu();
   FormCreate();
+  // The window keeps the focus until Tab moves it to a control, so that Space is Play/Stop for
+  // whoever has not started working the controls from the keyboard; a click on a bare part of
+  // the window brings it back there.
+  setFocusPolicy(Qt::ClickFocus);
+  setFocus();
+  savedNoteTimer_ = new QTimer(this);
+  savedNoteTimer_->setSingleShot(true);
+  connect(savedNoteTimer_, &QTimer::timeout, this, &TForm1::ClearSavedNote);
 }
 
 TForm1::~TForm1() {
@@ -113,7 +132,6 @@ void TForm1::FormCreate() {
     ShowLoadButtons(buttons);
     repaint();
   };
-  loader_->OnMessage = [this](const std::string& text) { ShowMessage(text); };
   writers_ = std::make_unique<ExportWriters>();
   export_ = std::make_unique<ExportDriver>(ExportDriver::Parts{engine_, settings_, *writers_, loader_->Tags(), *this});
   previewDisplay_ = std::make_unique<WindowPreviewDisplay>(*this, engine_);
@@ -167,6 +185,7 @@ void TForm1::ConnectControls() {
   connect(NoiseLevel1, &TTrackBar::valueChanged, this, &TForm1::NoiseLevel1Change);
   connect(att1, &TTrackBar::valueChanged, this, &TForm1::att1Change);
   connect(ProgressBar2, &TSmoothProgressBar::mouseUp, this, &TForm1::ProgressBar2MouseUp);
+  connect(ProgressBar2, &TSmoothProgressBar::keySeek, this, &TForm1::ProgressBar2MouseUp);
   connect(CheckBox1, &TBitmapCheckBox::changed, this, [this](bool on) { options_.ApplyPreviewReduction = on; });
   connect(CheckBox2, &TBitmapCheckBox::changed, this, [this](bool on) { options_.DetailAmplifier = on; });
   connect(CheckBox3, &TBitmapCheckBox::changed, this, [this](bool on) { options_.DcOffsetCorrection = on; });
@@ -181,21 +200,39 @@ void TForm1::CreateShortcuts() {
     auto* shortcut = new QShortcut(keys, this);
     connect(shortcut, &QShortcut::activated, this, handler);
   };
-  bind(QKeySequence(Qt::Key_Space), [this] {
+  const QKeySequence space(Qt::Key_Space);
+  const QKeySequence escape(Qt::Key_Escape);
+  const QKeySequence open(QKeySequence::Open);
+  const QKeySequence save(QKeySequence::Save);
+  // Not every platform theme binds QKeySequence::Quit.
+  const QKeySequence quit(Qt::CTRL | Qt::Key_Q);
+  bind(space, [this] {
     if (CommandEnabled(SpeedButton4))
       SpeedButton4Click();
     else if (CommandEnabled(SpeedButton5))
       SpeedButton5Click();
   });
-  bind(QKeySequence::Open, [this] {
+  bind(open, [this] {
     if (CommandEnabled(SpeedButton1)) SpeedButton1Click();
   });
-  bind(QKeySequence::Save, [this] {
+  bind(save, [this] {
     if (CommandEnabled(SpeedButton2)) SpeedButton2Click();
   });
-  bind(QKeySequence(Qt::Key_Escape), [this] {
-    if (CommandEnabled(SpeedButton6)) SpeedButton6Click();
+  bind(escape, [this] {
+    if (CommandEnabled(SpeedButton6))
+      SpeedButton6Click();
+    else if (CommandEnabled(SpeedButton5))
+      SpeedButton5Click();
   });
+  bind(quit, [this] {
+    if (CommandEnabled(SpeedButton3)) SpeedButton3Click();
+  });
+  SpeedButton1->setToolTip(WithKeys(SpeedButton1->toolTip(), {open}));
+  SpeedButton2->setToolTip(WithKeys(SpeedButton2->toolTip(), {save}));
+  SpeedButton3->setToolTip(WithKeys(SpeedButton3->toolTip(), {quit}));
+  SpeedButton4->setToolTip(WithKeys(SpeedButton4->Caption(), {space}));
+  SpeedButton5->setToolTip(WithKeys(SpeedButton5->Caption(), {space, escape}));
+  SpeedButton6->setToolTip(WithKeys(SpeedButton6->toolTip(), {escape}));
 }
 
 void TForm1::CreateOptionsMenu() {
@@ -340,6 +377,9 @@ void TForm1::LoadFile(const std::string& path) {
   ShowLoadButtons(result.Buttons);
   ShowOutputSettings();
   repaint();
+  // The messages come once the window shows what the load left, not the previous file's labels
+  // under a box that says the new one failed.
+  for (const std::string& message : result.Messages) ShowMessage(message);
 }
 
 void TForm1::ShowInfoLine(const InfoLine& info) {
@@ -402,7 +442,10 @@ void TForm1::ShowOutputSettings() {
   labelFormat->SetText(QString::fromStdString(settings_.labelFormat()));
   labelKbps->SetText(QString::fromStdString(settings_.labelKbps()));
   Label6->setText(QString::fromStdString(settings_.Label6()));
-  Label6->adjustSize();
+  FitCaptions();
+  const QString note = QString::fromStdString(OutputBitrateNote(settings_, loader_->Info().SampleRate).value_or(""));
+  labelKbps->setToolTip(note);
+  labelKbps->setAccessibleDescription(note);
 }
 
 void TForm1::app_formClick() {
@@ -498,6 +541,7 @@ void TForm1::SetExportControlsEnabled(bool enabled) {
 }
 
 void TForm1::EnterExportState() {
+  ClearSavedNote();
   Led1->SetOn(true);
   for (TImageButton* button : {SpeedButton1, SpeedButton2, SpeedButton3, SpeedButton4, SpeedButton5})
     button->SetCaptionColor(skin::kCaptionSilver);
@@ -518,8 +562,27 @@ void TForm1::LeaveExportState() {
   Led1->SetOn(false);
   repaint();
   ProgressBar1->SetPosition(0);
+  ShowSavedNote();
   // Queued: the save command is still on the stack, and closing releases it.
   if (closeRequested_) QMetaObject::invokeMethod(this, &TForm1::RequestClose, Qt::QueuedConnection);
+}
+
+void TForm1::ShowSavedNote() {
+  const ExportOutcome outcome = export_->Outcome();
+  if (outcome != ExportOutcome::Saved && outcome != ExportOutcome::Cancelled &&
+      outcome != ExportOutcome::SourceEndedEarly)
+    return;
+  const QString path = QString::fromStdString(export_->OutputFileName());
+  const QString name = QString::fromStdString(std::filesystem::path(export_->OutputFileName()).filename().string());
+  ProgressBar1->ShowNote(outcome == ExportOutcome::Saved ? "Saved: " + name : "Saved (cut short): " + name);
+  ProgressBar1->setToolTip(path);
+  savedNoteTimer_->start(kSavedNoteMs);
+}
+
+void TForm1::ClearSavedNote() {
+  savedNoteTimer_->stop();
+  ProgressBar1->ClearNote();
+  ProgressBar1->setToolTip(QString());
 }
 
 void TForm1::ShowExportProgress(int perMille) { ProgressBar1->SetPosition(perMille); }

@@ -13,6 +13,7 @@
 #include "export/output_settings.h"
 
 class QLabel;
+class QTimer;
 
 namespace murmex {
 
@@ -175,6 +176,10 @@ class TForm1 : public QWidget, public ExportHost {
   void ShowLoadButtons(const LoadButtons& buttons);
   static void SetCommand(TImageButton& button, bool enabled);
   void ShowMessage(const std::string& text);
+  void OrderTabStops();
+  void FitCaptions();
+  void ShowSavedNote();
+  void ClearSavedNote();
   void CreateShortcuts();
   void CreateOptionsMenu();
   void ShowOptionsMenu(QWidget* origin, const QPoint& position);
@@ -192,6 +197,8 @@ class TForm1 : public QWidget, public ExportHost {
   std::unique_ptr<PreviewPlayer> player_;
   std::unique_ptr<ExportWriters> writers_;
   std::unique_ptr<ExportDriver> export_;
+  // Ends the note the bottom bar shows after a save.
+  QTimer* savedNoteTimer_ = nullptr;
   bool audioStarted_ = false;
   bool closed_ = false;
   bool closeRequested_ = false;

@@ -3,8 +3,10 @@
 #include <QFileInfo>
 #include <QTimer>
 #include <cstdio>
+#include <cstdlib>
 #include <string_view>
 
+#include "app/display_check.h"
 #include "app/form1.h"
 #include "app/qt_dialogs.h"
 #include "app/termination_signals.h"
@@ -44,9 +46,15 @@ int AnswerInformationalOption(int argc, char* argv[]) {
 
 int main(int argc, char* argv[]) {
   if (const int status = AnswerInformationalOption(argc, argv); status >= 0) return status;
+  if (const auto missing = murmex::MissingDisplay(argc, argv, [](const char* name) { return std::getenv(name); })) {
+    std::fputs(murmex::NoDisplayMessage(*missing).c_str(), stderr);
+    return 1;
+  }
+  murmex::PlatformFailureGuard platformGuard;
   QApplication application(argc, argv);
+  platformGuard.Release();
+  // No display name: the platform would append it to every dialog's title.
   QApplication::setApplicationName("murmex");
-  QApplication::setApplicationDisplayName(murmex::kApplicationTitle);
   QGuiApplication::setDesktopFileName("murmex");
   murmex::skin::InstallFontSubstitutes();
   // Watched before anything else can claim them: kill, Ctrl+C and logout close the window

@@ -2,7 +2,11 @@
 
 #include <QDir>
 #include <QFileDialog>
+#include <QFontDatabase>
+#include <QFontMetrics>
+#include <QGridLayout>
 #include <QMessageBox>
+#include <QSpacerItem>
 #include <QStringList>
 
 namespace murmex {
@@ -19,6 +23,21 @@ QString ToQtFilter(const std::string& filter) {
 }
 
 QtDialogs::QtDialogs(QWidget* parent) : parent_(parent) {}
+
+int TitleWidth(const QString& title) {
+  // The window manager draws the title in its own face, beside its own icon and buttons.
+  constexpr int kTitleBarAllowance = 160;
+  const QFontMetrics metrics(QFontDatabase::systemFont(QFontDatabase::TitleFont));
+  return metrics.horizontalAdvance(title) + kTitleBarAllowance;
+}
+
+// A box only as wide as a short text would have its title cut ("Same fil…"). Done last: the box
+// lays itself out anew when its icon or buttons change.
+static void WidenForTitle(QMessageBox& box) {
+  if (auto* grid = qobject_cast<QGridLayout*>(box.layout()))
+    grid->addItem(new QSpacerItem(TitleWidth(box.windowTitle()), 0, QSizePolicy::Minimum, QSizePolicy::Minimum),
+                  grid->rowCount(), 0, 1, grid->columnCount());
+}
 
 static std::optional<std::string> RunFileDialog(QWidget* parent, const FileDialogRequest& request,
                                                 QFileDialog::AcceptMode mode) {
@@ -58,9 +77,11 @@ MessageResult QtDialogs::ShowMessage(const std::string& text, const std::string&
   if (buttons == MessageButtons::YesNo) {
     box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
     box.setDefaultButton(QMessageBox::Yes);
+    WidenForTitle(box);
     return box.exec() == QMessageBox::Yes ? MessageResult::Yes : MessageResult::No;
   }
   box.setStandardButtons(QMessageBox::Ok);
+  WidenForTitle(box);
   box.exec();
   return MessageResult::Ok;
 }

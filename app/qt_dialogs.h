@@ -12,7 +12,11 @@ namespace murmex {
 // A description that already ends with its own pattern list keeps it without repeating it.
 QString ToQtFilter(const std::string& filter);
 
-// The real dialogs: QFileDialog and QMessageBox, parented on the main window.
+// How wide a dialog must be for its title bar to show `title` whole.
+int TitleWidth(const QString& title);
+
+// The real dialogs: QFileDialog and QMessageBox, parented on the main window. Their titles are
+// shown as given, never cut.
 class QtDialogs : public Dialogs {
  public:
   explicit QtDialogs(QWidget* parent);

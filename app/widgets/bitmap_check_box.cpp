@@ -1,5 +1,6 @@
 #include "app/widgets/bitmap_check_box.h"
 
+#include <QAccessible>
 #include <QLinearGradient>
 #include <QMouseEvent>
 #include <QPainter>
@@ -8,7 +9,8 @@
 
 namespace murmex {
 
-TBitmapCheckBox::TBitmapCheckBox(const QString& caption, QWidget* parent) : QWidget(parent), caption_(caption) {
+TBitmapCheckBox::TBitmapCheckBox(const QString& caption, QWidget* parent)
+    : TPressableControl(parent), caption_(caption) {
   setFont(skin::FormFont(11));
 }
 
@@ -16,6 +18,10 @@ void TBitmapCheckBox::SetChecked(bool checked) {
   if (checked == checked_) return;
   checked_ = checked;
   update();
+  QAccessible::State moved;
+  moved.checked = true;
+  QAccessibleStateChangeEvent notice(this, moved);
+  QAccessible::updateAccessibility(&notice);
   emit changed(checked_);
 }
 
@@ -37,8 +43,10 @@ void TBitmapCheckBox::paintEvent(QPaintEvent*) {
   p.drawRoundedRect(frame, 2, 2);
   const QColor ink = isEnabled() ? QColor(255, 255, 255) : QColor(110, 110, 110);
   p.setPen(ink);
-  p.setFont(font());
-  p.drawText(QRect(box + 6, 0, width() - box - 6, height()), Qt::AlignVCenter | Qt::AlignLeft, caption_);
+  const QRect captionArea(box + 6, 0, width() - box - 6, height());
+  p.setFont(skin::FitToWidth(font(), caption_, captionArea.width() - 1));
+  p.drawText(captionArea, Qt::AlignVCenter | Qt::AlignLeft, caption_);
+  if (hasFocus()) skin::DrawFocusRing(p, rect());
 }
 
 void TBitmapCheckBox::mousePressEvent(QMouseEvent* event) { event->accept(); }

@@ -3,10 +3,13 @@
 #include <QString>
 #include <QWidget>
 
+#include "app/widgets/pressable_control.h"
+
 namespace murmex {
 
-// A switch drawn as a small lit box followed by its caption. Clicking anywhere on it toggles it.
-class TBitmapCheckBox : public QWidget {
+// A switch drawn as a small lit box followed by its caption. Clicking anywhere on it toggles it,
+// as do the keyboard's press keys.
+class TBitmapCheckBox : public TPressableControl {
   Q_OBJECT
 
  public:
@@ -24,6 +27,7 @@ class TBitmapCheckBox : public QWidget {
   void paintEvent(QPaintEvent* event) override;
   void mousePressEvent(QMouseEvent* event) override;
   void mouseReleaseEvent(QMouseEvent* event) override;
+  void KeyPress() override { SetChecked(!checked_); }
 
  private:
   QString caption_;

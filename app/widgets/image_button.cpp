@@ -6,9 +6,13 @@
 
 namespace murmex {
 
-TImageButton::TImageButton(QWidget* parent, skin::Glyph glyph) : QWidget(parent), glyph_(glyph) {
+TImageButton::TImageButton(QWidget* parent, skin::Glyph glyph) : TPressableControl(parent), glyph_(glyph) {
   setFont(skin::ArialFont(11));
   setAttribute(Qt::WA_Hover);
+}
+
+void TImageButton::Press() {
+  if (isEnabled()) emit clicked();
 }
 
 void TImageButton::SetCaption(const QString& caption) {
@@ -35,11 +39,13 @@ void TImageButton::paintEvent(QPaintEvent*) {
   QPainter p(this);
   const bool lit = hovered_ && isEnabled();
   p.drawPixmap(rect(), lit ? hoverPicture_ : normalPicture_);
-  if (caption_.isEmpty()) return;
-  p.setFont(font());
-  p.setPen(captionColor_);
-  // A pressed button shifts its caption by one pixel so the press is felt.
-  p.drawText(rect().translated(pressed_ ? 1 : 0, pressed_ ? 1 : 0), Qt::AlignCenter, caption_);
+  if (!caption_.isEmpty()) {
+    p.setFont(font());
+    p.setPen(captionColor_);
+    // A pressed button shifts its caption by one pixel so the press is felt.
+    p.drawText(rect().translated(pressed_ ? 1 : 0, pressed_ ? 1 : 0), Qt::AlignCenter, caption_);
+  }
+  if (hasFocus()) skin::DrawFocusRing(p, rect());
 }
 
 void TImageButton::enterEvent(QEnterEvent*) {
@@ -68,7 +74,7 @@ void TImageButton::mouseReleaseEvent(QMouseEvent* event) {
 
 void TImageButton::changeEvent(QEvent* event) {
   if (event->type() == QEvent::EnabledChange && !isEnabled()) pressed_ = false;
-  QWidget::changeEvent(event);
+  TPressableControl::changeEvent(event);
 }
 
 }  // namespace murmex

@@ -5,13 +5,14 @@
 #include <QString>
 #include <QWidget>
 
+#include "app/widgets/pressable_control.h"
 #include "app/widgets/skin.h"
 
 namespace murmex {
 
 // A button drawn from a normal and a hover picture with an optional centred caption. Its caption
 // colour is reported on every change; the owner decides what a colour means.
-class TImageButton : public QWidget {
+class TImageButton : public TPressableControl {
   Q_OBJECT
 
  public:
@@ -22,6 +23,9 @@ class TImageButton : public QWidget {
 
   void SetCaptionColor(const QColor& color);
   QColor CaptionColor() const { return captionColor_; }
+
+  // A press from the keyboard or an assistive tool: clicked(), when enabled.
+  void Press();
 
  signals:
   void clicked();
@@ -35,6 +39,7 @@ class TImageButton : public QWidget {
   void mousePressEvent(QMouseEvent* event) override;
   void mouseReleaseEvent(QMouseEvent* event) override;
   void changeEvent(QEvent* event) override;
+  void KeyPress() override { Press(); }
 
  private:
   void RebuildPictures();

@@ -1,6 +1,8 @@
 #include "app/widgets/skin.h"
 
 #include <QFontDatabase>
+#include <QFontMetrics>
+#include <QKeyEvent>
 #include <QLinearGradient>
 #include <QPainter>
 #include <QPainterPath>
@@ -82,6 +84,38 @@ QPixmap GlyphButtonPicture(QSize size, Glyph glyph, ButtonLook look) {
       break;
   }
   return picture;
+}
+
+void DrawFocusRing(QPainter& painter, const QRectF& area) {
+  painter.save();
+  painter.setRenderHint(QPainter::Antialiasing);
+  painter.setBrush(Qt::NoBrush);
+  // Amber stands apart from every blue, grey and white of the skin, lit or not.
+  painter.setPen(QPen(QColor(255, 190, 40), 1.5));
+  painter.drawRoundedRect(area.adjusted(0.75, 0.75, -0.75, -0.75), 3, 3);
+  painter.restore();
+}
+
+QFont FitToWidth(const QFont& font, const QString& text, int width) {
+  constexpr int kNarrowestStretch = 75;
+  constexpr int kStretchStep = 5;
+  constexpr int kSmallestPixels = 8;
+  QFont fitted = font;
+  const auto fits = [&] { return QFontMetrics(fitted).horizontalAdvance(text) <= width; };
+  for (int stretch = 100; !fits() && stretch > kNarrowestStretch;) {
+    stretch -= kStretchStep;
+    fitted.setStretch(stretch);
+  }
+  // Some font engines ignore the stretch; a smaller size always narrows.
+  while (!fits() && fitted.pixelSize() > kSmallestPixels) fitted.setPixelSize(fitted.pixelSize() - 1);
+  return fitted;
+}
+
+bool IsPressKey(const QKeyEvent& event) {
+  const Qt::KeyboardModifiers modifiers = event.modifiers() & ~Qt::KeypadModifier;
+  if (modifiers != Qt::NoModifier) return false;
+  return event.key() == Qt::Key_Space || event.key() == Qt::Key_Return || event.key() == Qt::Key_Enter ||
+         event.key() == Qt::Key_Select;
 }
 
 }  // namespace murmex::skin

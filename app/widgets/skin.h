@@ -5,6 +5,11 @@
 #include <QPixmap>
 #include <QSize>
 
+class QKeyEvent;
+class QPainter;
+class QRectF;
+class QString;
+
 namespace murmex {
 
 // Colours and faces shared by every skinned control, so that the window looks of one piece.
@@ -31,6 +36,17 @@ QPixmap CommandButtonPicture(QSize size, ButtonLook look);
 // Glyph buttons of the window chrome and the small output buttons.
 enum class Glyph { None, Minimize, Close, Cycle };
 QPixmap GlyphButtonPicture(QSize size, Glyph glyph, ButtonLook look);
+
+// The ring a control shows while it has the keyboard focus, drawn inside `area`.
+void DrawFocusRing(QPainter& painter, const QRectF& area);
+
+// `font` narrowed, and below the narrowest cut made smaller, until `text` fits in `width` pixels:
+// the faces substituted for the window's own are wider than those its places were laid out for.
+QFont FitToWidth(const QFont& font, const QString& text, int width);
+
+// Space, Return and Enter without modifiers: the keys that press a focused button or toggle a
+// focused switch.
+bool IsPressKey(const QKeyEvent& event);
 
 }  // namespace skin
 }  // namespace murmex

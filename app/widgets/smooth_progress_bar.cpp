@@ -1,5 +1,6 @@
 #include "app/widgets/smooth_progress_bar.h"
 
+#include <QKeyEvent>
 #include <QLinearGradient>
 #include <QMouseEvent>
 #include <QPainter>
@@ -27,8 +28,18 @@ void TSmoothProgressBar::SetShowValue(bool show) {
   update();
 }
 
+void TSmoothProgressBar::ShowNote(const QString& note) {
+  note_ = note;
+  update();
+}
+
+void TSmoothProgressBar::ClearNote() { ShowNote(QString()); }
+
+void TSmoothProgressBar::SetSeekable(bool seekable) { setFocusPolicy(seekable ? Qt::TabFocus : Qt::NoFocus); }
+
 QString TSmoothProgressBar::ValueText() const {
   if (!showValue_) return {};
+  if (!note_.isEmpty()) return note_;
   const double percent = maximum_ > 0 ? position_ * 100.0 / maximum_ : 0.0;
   return QString::asprintf("%.0f%%", percent);
 }
@@ -50,14 +61,33 @@ void TSmoothProgressBar::paintEvent(QPaintEvent*) {
     p.fillRect(filled, shade);
   }
   const QString text = ValueText();
-  if (text.isEmpty()) return;
-  p.setFont(font());
-  p.setPen(skin::kCaptionWhite);
-  p.drawText(frame, Qt::AlignCenter, text);
+  if (!text.isEmpty()) {
+    p.setFont(skin::FitToWidth(font(), text, frame.width() - 4));
+    p.setPen(skin::kCaptionWhite);
+    p.drawText(frame, Qt::AlignCenter, text);
+  }
+  if (hasFocus()) skin::DrawFocusRing(p, frame);
 }
 
 void TSmoothProgressBar::mousePressEvent(QMouseEvent* event) { event->accept(); }
 
 void TSmoothProgressBar::mouseReleaseEvent(QMouseEvent* event) { emit mouseUp(event->position().toPoint().x()); }
+
+void TSmoothProgressBar::keyPressEvent(QKeyEvent* event) {
+  constexpr double kStep = 0.02;
+  constexpr double kPage = 0.1;
+  const double at = maximum_ > 0 ? std::clamp(position_ / maximum_, 0.0, 1.0) : 0.0;
+  double to = 0;
+  switch (event->key()) {
+    case Qt::Key_Left: case Qt::Key_Down: to = at - kStep; break;
+    case Qt::Key_Right: case Qt::Key_Up: to = at + kStep; break;
+    case Qt::Key_PageDown: to = at - kPage; break;
+    case Qt::Key_PageUp: to = at + kPage; break;
+    case Qt::Key_Home: to = 0; break;
+    case Qt::Key_End: to = 1; break;
+    default: QWidget::keyPressEvent(event); return;
+  }
+  emit keySeek(static_cast<int>(std::clamp(to, 0.0, 1.0) * width()));
+}
 
 }  // namespace murmex

@@ -6,11 +6,13 @@
 #include <QMouseEvent>
 #include <QPainter>
 
+#include "app/widgets/skin.h"
+
 namespace murmex {
 
 TTrackBar::TTrackBar(QWidget* parent) : QAbstractSlider(parent) {
   setOrientation(Qt::Horizontal);
-  setFocusPolicy(Qt::ClickFocus);
+  setFocusPolicy(Qt::StrongFocus);
 }
 
 int TTrackBar::KnobLeft() const {
@@ -47,6 +49,7 @@ void TTrackBar::paintEvent(QPaintEvent*) {
   p.setBrush(shade);
   p.setPen(QPen(QColor(30, 30, 36), 1));
   p.drawRoundedRect(knob, 2, 2);
+  if (hasFocus()) skin::DrawFocusRing(p, rect());
 }
 
 void TTrackBar::mousePressEvent(QMouseEvent* event) {

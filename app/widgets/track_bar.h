@@ -6,7 +6,7 @@ namespace murmex {
 
 // A horizontal slider with a drawn groove and knob. Range, position and the change event come
 // from QAbstractSlider (valueChanged); the mouse moves the knob to where it is pressed or dragged,
-// the wheel and arrow keys step it.
+// the wheel and arrow keys step it, Page Up and Page Down move it by a page.
 class TTrackBar : public QAbstractSlider {
   Q_OBJECT
 

@@ -12,5 +12,7 @@ int main(int argc, char** argv) {
   failures += RunTerminationTests(argc, argv);
   failures += RunDialogStartFolderTests(argc, argv);
   failures += RunOptionsMenuTests(argc, argv);
+  failures += RunKeyboardAccessTests(argc, argv);
+  failures += RunRoughEdgeTests(argc, argv);
   return failures == 0 ? 0 : 1;
 }

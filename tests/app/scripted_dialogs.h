@@ -1,6 +1,7 @@
 #pragma once
 
 #include <deque>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -26,6 +27,8 @@ class ScriptedDialogs : public Dialogs {
   std::vector<FileDialogRequest> openRequests;
   std::vector<FileDialogRequest> saveRequests;
   std::vector<Message> messages;
+  // Called as each message box would open, to look at the window behind it.
+  std::function<void()> onMessage;
 
   std::optional<std::string> OpenFile(const FileDialogRequest& request) override {
     openRequests.push_back(request);
@@ -40,6 +43,7 @@ class ScriptedDialogs : public Dialogs {
   MessageResult ShowMessage(const std::string& text, const std::string& caption, MessageIcon icon,
                             MessageButtons buttons) override {
     messages.push_back({text, caption, icon, buttons});
+    if (onMessage) onMessage();
     if (messageAnswers.empty()) return buttons == MessageButtons::YesNo ? MessageResult::Yes : MessageResult::Ok;
     const MessageResult answer = messageAnswers.front();
     messageAnswers.pop_front();

@@ -96,11 +96,13 @@ class Form1Test : public QObject {
     for (const auto& [control, origin] : origins) QCOMPARE(control->pos(), origin);
 
     QCOMPARE(w.SpeedButton1->Caption(), QString("Load file"));
-    QCOMPARE(w.SpeedButton1->toolTip(), QString("Load file to process it"));
+    QCOMPARE(w.SpeedButton1->toolTip(), QString("Load file to process it (Ctrl+O)"));
     QCOMPARE(w.SpeedButton2->Caption(), QString("Save to file"));
-    QCOMPARE(w.SpeedButton2->toolTip(), QString("Save clean audio to new file"));
-    QCOMPARE(w.SpeedButton3->toolTip(), QString("Close Murmex"));
-    QCOMPARE(w.SpeedButton6->toolTip(), QString("Cancel current operation"));
+    QCOMPARE(w.SpeedButton2->toolTip(), QString("Save clean audio to new file (Ctrl+S)"));
+    QCOMPARE(w.SpeedButton3->toolTip(), QString("Close Murmex (Ctrl+Q)"));
+    QCOMPARE(w.SpeedButton4->toolTip(), QString("Play (Space)"));
+    QCOMPARE(w.SpeedButton5->toolTip(), QString("Stop (Space, Esc)"));
+    QCOMPARE(w.SpeedButton6->toolTip(), QString("Cancel current operation (Esc)"));
     QCOMPARE(w.VrHotImage4->toolTip(), QString("Minimize"));
     QCOMPARE(w.VrHotImage3->toolTip(), QString("Close"));
     QCOMPARE(w.CheckBox4->toolTip(), QString("Use noise print"));

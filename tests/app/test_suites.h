@@ -6,3 +6,5 @@ int RunForm1Tests(int argc, char** argv);
 int RunTerminationTests(int argc, char** argv);
 int RunDialogStartFolderTests(int argc, char** argv);
 int RunOptionsMenuTests(int argc, char** argv);
+int RunKeyboardAccessTests(int argc, char** argv);
+int RunRoughEdgeTests(int argc, char** argv);
