@@ -10,6 +10,7 @@
 
 #include "cli/interrupt.h"
 #include "cli/stdout_relay.h"
+#include "export/output_bitrate_note.h"
 #include "export/output_path_check.h"
 #include "pipeline/main_thread_queue.h"
 
@@ -174,6 +175,9 @@ FileWorker::Outcome FileWorker::Conclude(const std::string& output, const std::s
         case ExportOutcome::Saved:
             if (!options_.Quiet) std::fprintf(err_, "%s -> %s\n", task_.Shown.c_str(), shownOutput.c_str());
             ReportResampling(shownOutput);
+            // Said even with --quiet, as the resampling is: the file is not what was asked for.
+            if (const auto note = OutputBitrateNote(session_.Settings, session_.Loader.Info().SampleRate))
+                Error(shownOutput, *note);
             return Outcome::Done;
         case ExportOutcome::Failed:
             if (driver.IncompleteFileLeft() && output == shownOutput) Error(output, "the file is incomplete");

@@ -117,13 +117,19 @@ TEST(CliSaveOutcomes, NamesWithAColonAreFilesInTheWorkingFolder) {
     });
 }
 
-// A writer that resamples to fit its format says so, even with --quiet.
+// A writer that resamples to fit its format says so, even with --quiet; so does an MP3 bitrate
+// lowered to what MP3 holds at the source's rate.
 TEST(CliSaveOutcomes, AResampledSaveSaysSo) {
     const std::string source = FixturePath("stereo_48000.wav").string();
+    const std::string low = FixturePath("mono_22050.wav").string();
     RunMessageCases({
         {"WMA at 48000 Hz", nullptr, {"--quiet", "-o", "@out.wma", source}, {}, 0,
          {"@out.wma: resampled from 48000 Hz to 44100 Hz"}, {}},
         {"WAV keeps the rate", nullptr, {"--quiet", "-o", "@out.wav", source}, {}, 0, {}, {"resampled"}},
+        {"MP3 320 kbps at 22050 Hz", nullptr, {"--quiet", "-b", "320", "-o", "@out.mp3", low}, {}, 0,
+         {"@out.mp3: 320 kbps is written as 160 kbps: MP3 at 22050 Hz holds at most 160 kbps"}, {}},
+        {"MP3 160 kbps at 22050 Hz", nullptr, {"--quiet", "-b", "160", "-o", "@out.mp3", low}, {}, 0, {},
+         {"written as"}},
     });
 }
 
