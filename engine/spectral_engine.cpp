@@ -49,21 +49,46 @@ int16_t OverlapAddSample(int32_t t, float window, int16_t accumulated) {
 
 // Stores the value of odd bin k and gives the even bin above it back its own value. Writing
 // whole pairs lets a loop over the odd bins store full vectors instead of every other lane.
-void StoreOddBin(SpectralEngine::StateArray& bins, int k, float value) {
+template <typename Bins>
+void StoreOddBin(Bins&& bins, int k, float value) {
     const float even = bins[k + 1];
     bins[k] = value;
     bins[k + 1] = even;
 }
 
-// Analysis of one channel: the windowed samples go to the FFT input and, truncated, to the
-// frame that the overlap-add takes when the spectral stage is skipped.
-template <int Stride>
-void WindowFrame(const int16_t* history, const float* window, float* __restrict input,
-                 int32_t* __restrict frame, int length) {
-    for (int i = 0; i < length; ++i) {
-        const float windowed = history[i * Stride] * window[i];
-        input[i] = windowed;
-        frame[i] = static_cast<int32_t>(windowed);  // |windowed| <= 32768
+// Smooths the power of each odd bin k over its neighbours and in time, keeping the smoothed
+// powers before and after in packed form for the neighbourhood minimum, and holds the tracker
+// at its floor. Restrict-qualified parameters let the loop run in vector registers.
+inline void SmoothOddBins(const float* __restrict packedPower, const float* __restrict power, float w0, float w1,
+                          float w2, float* __restrict smoothed, float* __restrict tracker,
+                          float* __restrict before, float* __restrict after) {
+    for (int m = 0; m < SpectralEngine::kBins / 2; ++m) {
+        const int k = 2 * m + 1;
+        const float v = w0 * packedPower[m] + w1 * power[k] + w2 * power[k + 1];
+        const float previous = smoothed[k];
+        before[m] = previous;
+        const float updated = 0.5f * v + 0.5f * previous;
+        after[m] = updated;
+        StoreOddBin(smoothed, k, updated);
+        StoreOddBin(tracker, k, std::max(tracker[k], kTrackerFloor));
+    }
+}
+
+// Analysis of one channel: the windowed samples go to the FFT input, or, truncated, to the
+// frame that the overlap-add takes when the spectral stage is skipped (|windowed| <= 32768).
+template <int Stride, typename Sample>
+void WindowFrame(const int16_t* history, const float* window, Sample* __restrict out, int length) {
+    for (int i = 0; i < length; ++i) out[i] = static_cast<Sample>(history[i * Stride] * window[i]);
+}
+
+// The same analysis with the channel stride made known to the compiler, so that the stereo
+// frame is picked out in vector registers.
+template <typename Sample>
+void WindowChannel(const int16_t* history, int channels, const float* window, Sample* out, int length) {
+    if (channels == 2) {
+        WindowFrame<2>(history, window, out, length);
+    } else {
+        WindowFrame<1>(history, window, out, length);
     }
 }
 
@@ -161,14 +186,12 @@ void SpectralEngine::ShiftHistory() {
     std::copy(inputBlock_.begin(), inputBlock_.end(), analysisHistory_.begin() + kBlockSamples);
 }
 
-MURMEX_VECTOR_CLONES void SpectralEngine::AnalyseChannel(int channel) {
+MURMEX_VECTOR_CLONES void SpectralEngine::AnalyseChannel(int channel, bool spectral) {
     const int16_t* history = analysisHistory_.data() + channel;
-    int32_t* frame = frames_.data() + channel * frameLength_;
-    // A stride known to the compiler lets the stereo frame be picked out in vector registers.
-    if (channels_ == 2) {
-        WindowFrame<2>(history, analysisWindow_.data(), fft_.FftInput(), frame, frameLength_);
+    if (spectral) {
+        WindowChannel(history, channels_, analysisWindow_.data(), fft_.FftInput(), frameLength_);
     } else {
-        WindowFrame<1>(history, analysisWindow_.data(), fft_.FftInput(), frame, frameLength_);
+        WindowChannel(history, channels_, analysisWindow_.data(), frames_.data() + channel * frameLength_, frameLength_);
     }
 }
 
@@ -211,15 +234,7 @@ MURMEX_VECTOR_CLONES void SpectralEngine::TrackNoise(int channel) {
     // The bin before bin 1 counts with power 0; the kernel runs over bins k - 2, k, k + 1.
     packedPower[0] = 0.0f;
     for (int m = 0; m < kOddBins; ++m) packedPower[m + 1] = power[2 * m + 1];
-    for (int m = 0; m < kOddBins; ++m) {
-        const int k = 2 * m + 1;
-        const float v = w0 * packedPower[m] + w1 * power[k] + w2 * power[k + 1];
-        before[m] = smoothed[k];
-        const float updated = 0.5f * v + 0.5f * smoothed[k];
-        smoothed[k] = updated;
-        after[m] = updated;
-        tracker[k] = std::max(tracker[k], kTrackerFloor);
-    }
+    SmoothOddBins(packedPower, power, w0, w1, w2, smoothed, tracker, before, after);
     if (options_.StopNoiseEstimation.load(std::memory_order_relaxed)) return;
 
     // Minimum over the odd bins k-8..k+8: those up to k already hold this frame's smoothed
@@ -365,7 +380,7 @@ void SpectralEngine::ProcessBlock(bool process) {
     AdaptiveDenoiser::FrameSettings settings;
     if (adaptive) settings = adaptive_.BeginBlock(options_);
     for (int c = 0; c < channels_; ++c) {
-        AnalyseChannel(c);
+        AnalyseChannel(c, spectral);
         if (adaptive) {
             AdaptiveStage(c, settings);
         } else if (spectral) {

@@ -122,7 +122,9 @@ private:
     friend class LearntNoise;
 
     void PrepareRun(bool keepEstimate);
-    void AnalyseChannel(int channel);
+    // The windowed frame goes to the FFT input for the spectral stage, else straight to the
+    // frame that the overlap-add takes.
+    void AnalyseChannel(int channel, bool spectral);
     void SpectralStage(int channel);
     void AdaptiveStage(int channel, const AdaptiveDenoiser::FrameSettings& settings);
     // Step back from the unnormalised inverse transform to sample units in the channel's frame.

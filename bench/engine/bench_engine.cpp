@@ -1,6 +1,9 @@
 // Cost of one processed block against the bare FFT work it needs (one forward and one inverse
 // 2048-point transform per channel), both timed in the same run so the ratio is machine-neutral.
+// Both are timed in the thread's own CPU time: on a machine shared with other work, wall time
+// would charge each side with whatever ran while it was preempted.
 #include <benchmark/benchmark.h>
+#include <time.h>
 
 #include <algorithm>
 #include <chrono>
@@ -14,7 +17,17 @@
 namespace murmex {
 namespace {
 
-using Clock = std::chrono::steady_clock;
+// CPU time of the calling thread.
+struct ThreadCpuClock {
+    using duration = std::chrono::nanoseconds;
+    using time_point = std::chrono::time_point<ThreadCpuClock>;
+    static time_point now() {
+        timespec t{};
+        clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+        return time_point(std::chrono::seconds(t.tv_sec) + std::chrono::nanoseconds(t.tv_nsec));
+    }
+};
+using Clock = ThreadCpuClock;
 
 std::vector<int16_t> NoisyTone(size_t samples) {
     std::mt19937 rng(11);
