@@ -22,29 +22,23 @@ struct Header {
     uint32_t captureActive;
 };
 
-constexpr size_t kStateArrays = 6;
+using StateArray = SpectralEngine::StateArray;
 
 }  // namespace
 
+const std::array<StateArray SpectralEngine::*, LearntNoise::kKeptArrays> LearntNoise::kEngineArrays{
+    &SpectralEngine::noiseEstimate_,  &SpectralEngine::biasedNoise_,     &SpectralEngine::localMinimum_,
+    &SpectralEngine::noiseTracker_,   &SpectralEngine::previousMinimum_, &SpectralEngine::capturedNoise_};
+
 void LearntNoise::Capture(const SpectralEngine& engine) {
     channels_ = engine.channels_;
-    noiseEstimate_ = engine.noiseEstimate_;
-    biasedNoise_ = engine.biasedNoise_;
-    localMinimum_ = engine.localMinimum_;
-    noiseTracker_ = engine.noiseTracker_;
-    previousMinimum_ = engine.previousMinimum_;
-    capturedNoise_ = engine.capturedNoise_;
+    for (int i = 0; i < kKeptArrays; ++i) arrays_[i] = engine.*kEngineArrays[i];
     captureActive_ = engine.captureActive_;
     adaptive_ = engine.adaptive_;
 }
 
 void LearntNoise::Restore(SpectralEngine& engine) const {
-    engine.noiseEstimate_ = noiseEstimate_;
-    engine.biasedNoise_ = biasedNoise_;
-    engine.localMinimum_ = localMinimum_;
-    engine.noiseTracker_ = noiseTracker_;
-    engine.previousMinimum_ = previousMinimum_;
-    engine.capturedNoise_ = capturedNoise_;
+    for (int i = 0; i < kKeptArrays; ++i) engine.*kEngineArrays[i] = arrays_[i];
     engine.captureActive_ = captureActive_;
     engine.adaptive_ = adaptive_;
     engine.adaptive_.Configure(engine.channels_, engine.sampleRate_);
@@ -56,31 +50,29 @@ std::vector<uint8_t> LearntNoise::Encode() const {
     std::memcpy(header.tag, kTag, sizeof kTag);
     header.version = kVersion;
     header.channels = static_cast<uint32_t>(channels_);
-    header.stateBytes = sizeof(SpectralEngine::StateArray);
+    header.stateBytes = sizeof(StateArray);
     header.adaptiveBytes = sizeof(AdaptiveDenoiser);
     header.captureActive = captureActive_ ? 1 : 0;
 
-    std::vector<uint8_t> bytes(sizeof header + kStateArrays * sizeof(SpectralEngine::StateArray) + sizeof adaptive_);
+    std::vector<uint8_t> bytes(sizeof header + sizeof arrays_ + sizeof adaptive_);
     uint8_t* at = bytes.data();
     auto put = [&at](const void* part, size_t size) {
         std::memcpy(at, part, size);
         at += size;
     };
     put(&header, sizeof header);
-    for (const auto* array : {&noiseEstimate_, &biasedNoise_, &localMinimum_, &noiseTracker_, &previousMinimum_, &capturedNoise_}) {
-        put(array->data(), sizeof *array);
-    }
+    put(arrays_.data(), sizeof arrays_);
     put(&adaptive_, sizeof adaptive_);
     return bytes;
 }
 
 bool LearntNoise::Decode(std::span<const uint8_t> bytes) {
     Header header{};
-    const size_t expected = sizeof header + kStateArrays * sizeof(SpectralEngine::StateArray) + sizeof adaptive_;
+    const size_t expected = sizeof header + sizeof arrays_ + sizeof adaptive_;
     if (bytes.size() != expected) return false;
     std::memcpy(&header, bytes.data(), sizeof header);
     if (std::memcmp(header.tag, kTag, sizeof kTag) != 0 || header.version != kVersion ||
-        header.stateBytes != sizeof(SpectralEngine::StateArray) || header.adaptiveBytes != sizeof(AdaptiveDenoiser) ||
+        header.stateBytes != sizeof(StateArray) || header.adaptiveBytes != sizeof(AdaptiveDenoiser) ||
         header.channels < 1 || header.channels > SpectralEngine::kMaxChannels || header.captureActive > 1) {
         return false;
     }
@@ -91,9 +83,7 @@ bool LearntNoise::Decode(std::span<const uint8_t> bytes) {
     };
     channels_ = static_cast<int>(header.channels);
     captureActive_ = header.captureActive == 1;
-    for (auto* array : {&noiseEstimate_, &biasedNoise_, &localMinimum_, &noiseTracker_, &previousMinimum_, &capturedNoise_}) {
-        take(array->data(), sizeof *array);
-    }
+    take(arrays_.data(), sizeof arrays_);
     take(&adaptive_, sizeof adaptive_);
     return true;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <span>
@@ -29,13 +30,12 @@ public:
     bool Decode(std::span<const uint8_t> bytes);
 
 private:
+    // The classic method's arrays a run that keeps its noise starts from (see Capture).
+    static constexpr int kKeptArrays = 6;
+    static const std::array<SpectralEngine::StateArray SpectralEngine::*, kKeptArrays> kEngineArrays;
+
     int channels_ = 0;
-    SpectralEngine::StateArray noiseEstimate_{};
-    SpectralEngine::StateArray biasedNoise_{};
-    SpectralEngine::StateArray localMinimum_{};
-    SpectralEngine::StateArray noiseTracker_{};
-    SpectralEngine::StateArray previousMinimum_{};
-    SpectralEngine::StateArray capturedNoise_{};
+    std::array<SpectralEngine::StateArray, kKeptArrays> arrays_{};
     bool captureActive_ = false;
     AdaptiveDenoiser adaptive_;
 };
