@@ -29,8 +29,8 @@ public:
     int Channels() const { return engine_.Channels(); }
     ProcessingOptions& Options() { return options_; }
 
-    // Starts a fresh run: silence out for the first LatencyFrames, the noise estimate learnt
-    // afresh unless "Stop noise estimation" is on.
+    // Starts a fresh run, as from silence: the first LatencyFrames of output hold none of the
+    // new input; the noise estimate is learnt afresh unless "Stop noise estimation" is on.
     void Restart();
     // in[c] and out[c] hold `frames` samples of channel c; an output may be its own input.
     // process false is the engine's bypass path, with the same delay.
@@ -41,9 +41,6 @@ public:
     // Starts a fresh run from a stored noise print; false (and nothing changed) when it was
     // learnt with another channel count.
     bool RestoreNoise(const LearntNoise& noise);
-
-    // The engine block sample at which the next input frame goes (0 = at a block boundary).
-    int BlockPosition() const { return position_; }
 
 private:
     void ProcessEngineBlock(bool process);
