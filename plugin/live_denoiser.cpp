@@ -43,20 +43,24 @@ LiveDenoiser::~LiveDenoiser() {
 }
 
 void LiveDenoiser::Restart() {
+    if (fresh_) return;
     // The plans exist, so this plans nothing.
     engine_.PrepareEngine();
     position_ = 0;
+    fresh_ = true;
 }
 
 bool LiveDenoiser::RestoreNoise(const LearntNoise& noise) {
     if (noise.Channels() != engine_.Channels()) return false;
     noise.Restore(engine_);
     position_ = 0;
+    fresh_ = true;
     return true;
 }
 
 void LiveDenoiser::Process(const float* const* in, float* const* out, uint32_t frames, bool process) {
     const int channels = engine_.Channels();
+    fresh_ = fresh_ && frames == 0;
     uint32_t done = 0;
     while (done < frames) {
         const int n = static_cast<int>(std::min<uint32_t>(frames - done, static_cast<uint32_t>(blockFrames_ - position_)));

@@ -30,7 +30,9 @@ public:
     ProcessingOptions& Options() { return options_; }
 
     // Starts a fresh run, as from silence: the first LatencyFrames of output hold none of the
-    // new input; the noise estimate is learnt afresh unless "Stop noise estimation" is on.
+    // new input; the noise estimate is learnt afresh unless "Stop noise estimation" is on. A run
+    // that has not processed anything yet (after construction or RestoreNoise) is kept as it is,
+    // since hosts restore a session before they activate the plugin.
     void Restart();
     // in[c] and out[c] hold `frames` samples of channel c; an output may be its own input.
     // process false is the engine's bypass path, with the same delay.
@@ -49,6 +51,7 @@ private:
     SpectralEngine engine_;
     int blockFrames_ = 0;
     int position_ = 0;  // frames of the current block gathered so far
+    bool fresh_ = true;  // no frame processed since the run started
 };
 
 }  // namespace murmex

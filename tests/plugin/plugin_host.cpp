@@ -118,8 +118,11 @@ void HostedPlugin::RestoreState(const std::string& folder) {
     const std::string path = folder + "/state.ttl";
     LilvState* state = lilv_state_new_from_file(host_.World(), host_.Map(), nullptr, path.c_str());
     if (state == nullptr) throw std::runtime_error("lilv could not read " + path);
+    // As a host opens a session: the state goes into the instance before it is activated.
+    lilv_instance_deactivate(instance_);
     lilv_state_restore(state, instance_, nullptr, nullptr, 0, host_.Features());
     lilv_state_free(state);
+    lilv_instance_activate(instance_);
 }
 
 std::vector<int16_t> TestSignal(int channels, size_t frames, unsigned seed) {
