@@ -81,16 +81,17 @@ set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "${MURMEX_HOMEPAGE}")
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "libmp3lame0, libvorbisenc2, libvorbisfile3")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "remove steady background noise from recorded audio")
+# CPack puts the summary on the Description line itself; this is the long description below it.
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
-    "${CPACK_PACKAGE_DESCRIPTION_SUMMARY}
-Murmex removes steady background noise such as hiss, hum and broadband
+    "Murmex removes steady background noise such as hiss, hum and broadband
 noise from recorded audio. Its window loads one file (WAV, MP3, Ogg Vorbis,
 WMA or FLAC), previews it with noise reduction while a live spectrum follows
 the sound, and saves the cleaned audio as WAV, MP3, Ogg Vorbis or WMA with
 its tags.
 .
 This package contains the window (murmex), its command-line twin for batch
-work (murmex-cli) and, where built, the LV2 plugin for audio hosts.")
+work (murmex-cli) and the same noise reduction as an LV2 plugin for
+audio hosts.")
 include(CPack)
 
 add_test(NAME packaging_metadata
