@@ -52,7 +52,10 @@ bool WorkerPool::Start(std::size_t task, const Body& body, bool keepStdout) {
         for (int i = 0; i < made; ++i) ::close(pipes[i][0]), ::close(pipes[i][1]);
         return false;
     }
-    if (pid == 0) RunChild(body, pipes[0][1], pipes[1][1], keepStdout ? -1 : pipes[2][1]);
+    if (pid == 0) {
+        for (int i = 0; i < made; ++i) ::close(pipes[i][0]);
+        RunChild(body, pipes[0][1], pipes[1][1], keepStdout ? -1 : pipes[2][1]);
+    }
     // Both sides set the group, so it is in place before either relies on it.
     ::setpgid(pid, pid);
     Worker worker;
@@ -81,9 +84,16 @@ void WorkerPool::RunChild(const Body& body, int channel, int err, int out) {
     // A reader that goes away is an error the worker reports, not a reason to die silently.
     ::signal(SIGPIPE, SIG_IGN);
     const int devNull = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
-    if (devNull >= 0) ::dup2(devNull, STDIN_FILENO);
+    if (devNull >= 0) {
+        ::dup2(devNull, STDIN_FILENO);
+        ::close(devNull);
+    }
     ::dup2(err, STDERR_FILENO);
-    if (out >= 0) ::dup2(out, STDOUT_FILENO);
+    ::close(err);
+    if (out >= 0) {
+        ::dup2(out, STDOUT_FILENO);
+        ::close(out);
+    }
     const int status = body(channel);
     std::fflush(stdout);
     std::fflush(stderr);

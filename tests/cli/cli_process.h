@@ -55,6 +55,7 @@ public:
     }
 
     void Signal(int sig) { ::kill(pid_, sig); }
+    pid_t Pid() const { return pid_; }
 
     // Reads both pipes to their end, then reaps the child.
     CliResult Wait() {

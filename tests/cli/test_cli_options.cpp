@@ -48,6 +48,13 @@ TEST(CliOptions, HelpVersionAndDashDash) {
     auto r = Parse({"--", "-odd.wav"});
     ASSERT_EQ(r.Kind, CliParseResult::Action::Run);
     EXPECT_EQ(r.Options.Inputs, std::vector<std::string>{"-odd.wav"});
+    r = Parse({"-j", "3", "--timeout=2.5", "--skip-existing", "-", "-o", "-"});
+    ASSERT_EQ(r.Kind, CliParseResult::Action::Run) << r.Error;
+    EXPECT_EQ(r.Options.Jobs, 3);
+    EXPECT_EQ(r.Options.TimeoutSeconds, 2.5);
+    EXPECT_TRUE(r.Options.SkipExisting && r.Options.WritesStdout());
+    EXPECT_FALSE(r.Options.Json);
+    EXPECT_EQ(r.Options.Inputs, std::vector<std::string>{"-"});
 }
 
 TEST(CliOptions, UsageErrorsSayWhatIsWrong) {
@@ -70,6 +77,12 @@ TEST(CliOptions, UsageErrorsSayWhatIsWrong) {
         {{"-b", "128", "a.wav"}, "apply to mp3, ogg and wma only"},
         {{"--force=yes", "a.wav"}, "takes no value"},
         {{"-o", "outdir/", "a.wav"}, "use --output-dir"},
+        {{"-j", "0", "a.wav"}, "the number of jobs must be a whole number from 1 to 256, not '0'"},
+        {{"--timeout", "0", "a.wav"}, "--timeout takes a number of seconds above 0, not '0'"},
+        {{"--json", "-o", "-", "a.wav"}, "--json and -o - both write to standard output"},
+        {{"-o", "-", "-f", "ogg", "a.wav"}, "-o - writes WAV only"},
+        {{"-", "-d", "out", "-"}, "standard input (\"-\") can be read only once"},
+        {{"--info", "--json", "a.wav"}, "cannot be used with --json"},
     };
     for (const Case& c : cases) {
         auto r = Parse(c.args);

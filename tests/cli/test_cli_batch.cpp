@@ -1,0 +1,221 @@
+// Batches in worker processes: parallel runs, workers that crash or hang, pipes, --json,
+// --skip-existing and GNU parallel.
+#include <gtest/gtest.h>
+#include <signal.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+#include "tests/cli/cli_process.h"
+#include "tests/export/wav_test_files.h"
+#include "tests/fixtures/fixture_paths.h"
+
+namespace murmex {
+namespace {
+
+using namespace murmex::testing;
+namespace fs = std::filesystem;
+
+// Runs a shell command line; returns its exit status and what it wrote to standard output.
+int Shell(const std::string& command, std::string& out) {
+    FILE* pipe = ::popen(command.c_str(), "r");
+    if (pipe == nullptr) return -1;
+    char buffer[65536];
+    out.clear();
+    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) out.append(buffer, n);
+    const int status = ::pclose(pipe);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+std::string Quoted(const std::string& text) { return "'" + text + "'"; }
+
+// Sources of different lengths, rates and channel counts, two of them tagged with one title.
+std::vector<std::string> MixedSources(const TempFolder& dir) {
+    fs::create_directories(dir.path() / "a");
+    fs::create_directories(dir.path() / "b");
+    WriteWav(dir.path() / "long.wav", NoisyTone(44100 * 4, 2, 7), 44100, 2);
+    WriteWav(dir.path() / "mono.wav", NoisyTone(22050 * 3, 1, 8), 22050, 1);
+    fs::copy_file(FixturePath("tagged_22050_64k.mp3"), dir.path() / "a" / "tagged.mp3");
+    fs::copy_file(FixturePath("tagged_22050_64k.mp3"), dir.path() / "b" / "tagged.mp3");
+    return {dir / "long.wav", dir / "a/tagged.mp3", dir / "mono.wav", dir / "b/tagged.mp3"};
+}
+
+TEST(CliBatch, ParallelOutputIsByteForByteTheSequentialOne) {
+    TempFolder dir;
+    const auto sources = MixedSources(dir);
+    for (const std::string jobs : {"1", "4"}) {
+        std::vector<std::string> args = {"--quiet", "-j", jobs, "-d", dir / ("out" + jobs)};
+        args.insert(args.end(), sources.begin(), sources.end());
+        fs::create_directory(dir.path() / ("out" + jobs));
+        const CliResult r = RunCli(args);
+        ASSERT_EQ(r.ExitCode, 0) << r.Err;
+    }
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(dir.path() / "out1")) names.push_back(entry.path().filename());
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"Band - Song (2).wav", "Band - Song.wav", "long-clean.wav",
+                                               "mono-clean.wav"}));
+    for (const std::string& name : names) {
+        SCOPED_TRACE(name);
+        EXPECT_TRUE(ReadFile(dir.path() / "out1" / name) == ReadFile(dir.path() / "out4" / name));
+    }
+}
+
+// The pids of the workers `parent` is running now.
+std::vector<pid_t> Workers(pid_t parent) {
+    std::ifstream list("/proc/" + std::to_string(parent) + "/task/" + std::to_string(parent) + "/children");
+    std::vector<pid_t> pids;
+    for (pid_t pid; list >> pid;) pids.push_back(pid);
+    return pids;
+}
+
+// One worker is killed by a signal, one stops (hangs) until the time limit: both files are
+// reported with their reason, and the third is saved all the same.
+TEST(CliBatch, AWorkerThatCrashesOrHangsCostsOnlyItsFile) {
+    TempFolder dir;
+    for (const char* name : {"one.wav", "two.wav", "three.wav"})
+        WriteWav(dir.path() / name, NoisyTone(44100 * 90, 2, 3), 44100, 2);
+    CliProcess cli({"--quiet", "--json", "-j", "3", "--timeout", "2", "-d", dir.path().string(), dir / "one.wav",
+                    dir / "two.wav", dir / "three.wav"});
+    std::vector<pid_t> workers;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (workers.size() < 2 && std::chrono::steady_clock::now() < deadline) workers = Workers(cli.Pid());
+    ASSERT_GE(workers.size(), 2u);
+    ::kill(workers[0], SIGSEGV);
+    ::kill(workers[1], SIGSTOP);
+    const CliResult r = cli.Wait();
+    EXPECT_EQ(r.ExitCode, 1) << r.Err;
+    EXPECT_TRUE(Contains(r.Err, ": crashed with signal 11")) << r.Err;
+    EXPECT_TRUE(Contains(r.Err, ": timed out after 2 s")) << r.Err;
+    std::istringstream lines(r.Out);
+    int saved = 0, failed = 0;
+    for (std::string line; std::getline(lines, line);) {
+        saved += Contains(line, "\"status\":\"saved\"");
+        failed += Contains(line, "\"status\":\"failed\"");
+    }
+    EXPECT_EQ(saved, 1) << r.Out;
+    EXPECT_EQ(failed, 2) << r.Out;
+    EXPECT_TRUE(Contains(r.Out, "\"saved\":1")) << r.Out;
+}
+
+// Ctrl-C reaches the parent only (the workers have a process group of their own); it passes
+// it on once, and every save ends early with a valid file.
+TEST(CliBatch, InterruptCancelsEveryWorkerAndLeavesValidFiles) {
+    TempFolder dir;
+    for (const char* name : {"one.wav", "two.wav"})
+        WriteWav(dir.path() / name, NoisyTone(22050 * 240, 1, name[0]), 22050, 1);
+    CliProcess cli({"--quiet", "-j", "2", "-d", dir.path().string(), dir / "one.wav", dir / "two.wav"});
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (!(fs::exists(dir.path() / "one-clean.wav") && fs::exists(dir.path() / "two-clean.wav")) &&
+           std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    cli.Signal(SIGINT);
+    const CliResult r = cli.Wait();
+    EXPECT_EQ(r.ExitCode, 1) << r.Err;
+    for (const char* name : {"one-clean.wav", "two-clean.wav"}) {
+        EXPECT_TRUE(Contains(r.Err, "cancelled: " + (dir / name) + " is a valid file")) << r.Err;
+        ExpectConsistentWav(dir.path() / name, 0);
+    }
+    EXPECT_FALSE(Contains(r.Err, "incomplete")) << r.Err;
+}
+
+TEST(CliBatch, StandardInputToStandardOutputStreamsTheSameWav) {
+    TempFolder dir;
+    WriteWav(dir.path() / "in.wav", NoisyTone(44100 * 2, 2), 44100, 2);
+    ASSERT_EQ(RunCli({"--quiet", "-o", dir / "file.wav", dir / "in.wav"}).ExitCode, 0);
+    const auto file = ReadFile(dir.path() / "file.wav");
+
+    // From and to redirected files: the same bytes, but both sizes unknown.
+    const CliResult r = RunCli({"--quiet", "-", "-o", "-"},
+                               {"", "exec < " + Quoted(dir / "in.wav") + " > " + Quoted(dir / "streamed.wav")});
+    ASSERT_EQ(r.ExitCode, 0) << r.Err;
+    const auto streamed = ReadFile(dir.path() / "streamed.wav");
+    ASSERT_EQ(streamed.size(), file.size());
+    EXPECT_EQ(GetLe32(streamed, 4), 0xFFFFFFFFu);
+    EXPECT_EQ(GetLe32(streamed, 40), 0xFFFFFFFFu);
+    EXPECT_TRUE(std::equal(streamed.begin() + 44, streamed.end(), file.begin() + 44));
+
+    // Through ffmpeg on both sides, which reads the unknown sizes to the end of the stream.
+    std::string pcm;
+    const std::string pipeline = "ffmpeg -nostdin -v error -i " + Quoted(dir / "in.wav") + " -f flac - | " +
+                                 MURMEX_CLI_PATH + " --quiet - -o - | ffmpeg -v error -f wav -i - -f s16le -";
+    std::ofstream(dir / "pipeline.sh") << pipeline;
+    ASSERT_EQ(Shell("bash -o pipefail " + Quoted(dir / "pipeline.sh"), pcm), 0) << pipeline;
+    ASSERT_EQ(pcm.size(), file.size() - 44);
+    EXPECT_EQ(std::memcmp(pcm.data(), file.data() + 44, pcm.size()), 0);
+}
+
+// --json's records, read by Python's json module, against the files on disk.
+TEST(CliBatch, JsonRecordsParseAndMatchTheFilesWritten) {
+    TempFolder dir;
+    WriteWav(dir.path() / "a.wav", NoisyTone(44100, 1), 44100, 1);
+    WriteWav(dir.path() / "b.wav", NoisyTone(22050 * 3, 2), 22050, 2);
+    const std::string check = R"PY(
+import json, os, sys
+lines = sys.stdin.read().splitlines()
+records, summary = [json.loads(l) for l in lines[:-1]], json.loads(lines[-1])["summary"]
+assert [os.path.basename(r["input"]) for r in records] == ["a.wav", "missing.wav", "b.wav"], records
+a, missing, b = records
+for r, seconds in ((a, 1.0), (b, 3.0)):
+    assert r["status"] == "saved" and os.path.getsize(r["output"]) > 44, r
+    assert abs(r["seconds"] - seconds) < 1e-6 and r["wall_seconds"] > 0, r
+    assert r["settings"]["format"] == "mp3" and r["settings"]["kbps"] == 128 and r["settings"]["bias"] == -3, r
+assert missing["status"] == "failed" and "no such file" in missing["message"] and missing["output"] is None, missing
+assert summary["files"] == 3 and summary["saved"] == 2 and summary["failed"] == 1, summary
+assert sorted(os.listdir(sys.argv[1])) == ["a-clean.mp3", "b-clean.mp3"]
+)PY";
+    std::ofstream(dir / "check.py") << check;
+    fs::create_directory(dir.path() / "out");
+    std::string out;
+    const std::string command = std::string(MURMEX_CLI_PATH) + " --json -f mp3 -b 128 --bias -3 -d " +
+                                Quoted(dir / "out") + " " + Quoted(dir / "a.wav") + " " + Quoted(dir / "missing.wav") +
+                                " " + Quoted(dir / "b.wav") + " 2>/dev/null | python3 " + Quoted(dir / "check.py") +
+                                " " + Quoted(dir / "out") + " 2>&1";
+    EXPECT_EQ(Shell(command, out), 0) << out;
+}
+
+TEST(CliBatch, SkipExistingResumesABatch) {
+    TempFolder dir;
+    for (const char* name : {"a.wav", "b.wav", "c.wav"}) WriteWav(dir.path() / name, NoisyTone(8000, 1), 22050, 1);
+    fs::create_directory(dir.path() / "out");
+    std::ofstream(dir / "out/b-clean.wav") << "done before";
+    const CliResult r = RunCli({"--skip-existing", "--json", "-d", dir / "out", dir / "a.wav", dir / "b.wav", dir / "c.wav"});
+    EXPECT_EQ(r.ExitCode, 0) << r.Err;
+    EXPECT_TRUE(Contains(r.Err, "out/b-clean.wav: exists; skipped")) << r.Err;
+    EXPECT_TRUE(Contains(r.Out, "\"skipped\":1")) << r.Out;
+    EXPECT_TRUE(Contains(r.Out, "\"saved\":2")) << r.Out;
+    EXPECT_EQ(ReadFile(dir.path() / "out/b-clean.wav").size(), 11u);
+    ExpectConsistentWav(dir.path() / "out/a-clean.wav", 16000 + 2048);
+    ExpectConsistentWav(dir.path() / "out/c-clean.wav", 16000 + 2048);
+}
+
+// The README's route to many machines, with this machine as the only one (-S :).
+TEST(CliBatch, GnuParallelRunsOneCommandPerShard) {
+    std::string version;
+    if (Shell("parallel --version 2>/dev/null", version) != 0) GTEST_SKIP() << "GNU parallel is not installed";
+    TempFolder dir;
+    fs::create_directory(dir.path() / "out");
+    std::string command = "cd " + Quoted(dir.path().string()) + " && parallel --will-cite -S : -j 2 " +
+                          MURMEX_CLI_PATH + " --quiet --json -d out {} :::";
+    for (const char* name : {"a.wav", "b.wav", "c.wav"}) {
+        WriteWav(dir.path() / name, NoisyTone(8000, 1, name[0]), 22050, 1);
+        command += std::string(" ") + name;
+    }
+    std::string out;
+    ASSERT_EQ(Shell(command, out), 0) << out;
+    std::istringstream lines(out);
+    int saved = 0;
+    for (std::string line; std::getline(lines, line);) saved += Contains(line, "\"status\":\"saved\"");
+    EXPECT_EQ(saved, 3) << out;
+    for (const char* name : {"a-clean.wav", "b-clean.wav", "c-clean.wav"})
+        ExpectConsistentWav(dir.path() / "out" / name, 16000 + 2048);
+}
+
+}  // namespace
+}  // namespace murmex
