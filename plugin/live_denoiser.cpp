@@ -4,6 +4,7 @@
 
 #include "engine/block_contract.h"
 #include "engine/sample_conversion.h"
+#include "engine/vector_clones.h"
 #include "plugin/fft_planning.h"
 
 namespace murmex {
@@ -14,6 +15,33 @@ namespace {
 // and the same audio from a host meet the engine as the same samples.
 constexpr double kFullScale = 32768.0;
 constexpr float kInverseFullScale = 1.0f / 32768.0f;
+
+// The host's channels into the interleaved block, and back. Both channels of a frame are
+// handled together so that the block is read and written whole; the loops take wider vectors
+// where the processor has them, where the rounding also inlines, and every variant converts
+// alike.
+MURMEX_VECTOR_CLONES void Gather(const float* __restrict left, const float* __restrict right, int16_t* __restrict block,
+                                 int n) {
+    if (right == nullptr) {
+        for (int i = 0; i < n; ++i) block[i] = RoundToSample(left[i] * kFullScale);
+        return;
+    }
+    for (int i = 0; i < n; ++i) {
+        block[2 * i] = RoundToSample(left[i] * kFullScale);
+        block[2 * i + 1] = RoundToSample(right[i] * kFullScale);
+    }
+}
+
+MURMEX_VECTOR_CLONES void Spread(const int16_t* __restrict block, float* __restrict left, float* __restrict right, int n) {
+    if (right == nullptr) {
+        for (int i = 0; i < n; ++i) left[i] = block[i] * kInverseFullScale;
+        return;
+    }
+    for (int i = 0; i < n; ++i) {
+        left[i] = block[2 * i] * kInverseFullScale;
+        right[i] = block[2 * i + 1] * kInverseFullScale;
+    }
+}
 
 // The host's samples are written straight into the engine's input block, so reading a block
 // finds it already full.
@@ -68,14 +96,9 @@ void LiveDenoiser::Process(const float* const* in, float* const* out, uint32_t f
         const int16_t* processed = engine_.OutputBlock().data() + position_ * channels;
         // Every input of the stretch is read before its output is written, as the host may
         // hand the same buffer for both.
-        for (int c = 0; c < channels; ++c) {
-            const float* source = in[c] + done;
-            for (int i = 0; i < n; ++i) gathered[i * channels + c] = RoundToSample(source[i] * kFullScale);
-        }
-        for (int c = 0; c < channels; ++c) {
-            float* target = out[c] + done;
-            for (int i = 0; i < n; ++i) target[i] = processed[i * channels + c] * kInverseFullScale;
-        }
+        const bool stereo = channels == 2;
+        Gather(in[0] + done, stereo ? in[1] + done : nullptr, gathered, n);
+        Spread(processed, out[0] + done, stereo ? out[1] + done : nullptr, n);
         position_ += n;
         done += static_cast<uint32_t>(n);
         if (position_ == blockFrames_) ProcessEngineBlock(process);
