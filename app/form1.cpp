@@ -18,6 +18,7 @@
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
+#include <utility>
 #include <vector>
 
 #include "app/artwork.h"
@@ -195,10 +196,19 @@ void TForm1::ConnectControls() {
 }
 
 void TForm1::CreateShortcuts() {
-  // Keys reach a command only when its button is enabled, as a click would.
-  const auto bind = [this](const QKeySequence& keys, auto handler) {
+  // A key runs the first of its commands whose button is enabled, as a click would; none when
+  // all are off.
+  using Command = std::pair<TImageButton*, void (TForm1::*)()>;
+  const auto bind = [this](const QKeySequence& keys, const std::vector<Command>& commands) {
     auto* shortcut = new QShortcut(keys, this);
-    connect(shortcut, &QShortcut::activated, this, handler);
+    connect(shortcut, &QShortcut::activated, this, [this, commands] {
+      for (const auto& [button, handler] : commands) {
+        if (CommandEnabled(button)) {
+          (this->*handler)();
+          return;
+        }
+      }
+    });
   };
   const QKeySequence space(Qt::Key_Space);
   const QKeySequence escape(Qt::Key_Escape);
@@ -206,27 +216,11 @@ void TForm1::CreateShortcuts() {
   const QKeySequence save(QKeySequence::Save);
   // Not every platform theme binds QKeySequence::Quit.
   const QKeySequence quit(Qt::CTRL | Qt::Key_Q);
-  bind(space, [this] {
-    if (CommandEnabled(SpeedButton4))
-      SpeedButton4Click();
-    else if (CommandEnabled(SpeedButton5))
-      SpeedButton5Click();
-  });
-  bind(open, [this] {
-    if (CommandEnabled(SpeedButton1)) SpeedButton1Click();
-  });
-  bind(save, [this] {
-    if (CommandEnabled(SpeedButton2)) SpeedButton2Click();
-  });
-  bind(escape, [this] {
-    if (CommandEnabled(SpeedButton6))
-      SpeedButton6Click();
-    else if (CommandEnabled(SpeedButton5))
-      SpeedButton5Click();
-  });
-  bind(quit, [this] {
-    if (CommandEnabled(SpeedButton3)) SpeedButton3Click();
-  });
+  bind(space, {{SpeedButton4, &TForm1::SpeedButton4Click}, {SpeedButton5, &TForm1::SpeedButton5Click}});
+  bind(open, {{SpeedButton1, &TForm1::SpeedButton1Click}});
+  bind(save, {{SpeedButton2, &TForm1::SpeedButton2Click}});
+  bind(escape, {{SpeedButton6, &TForm1::SpeedButton6Click}, {SpeedButton5, &TForm1::SpeedButton5Click}});
+  bind(quit, {{SpeedButton3, &TForm1::SpeedButton3Click}});
   SpeedButton1->setToolTip(WithKeys(SpeedButton1->toolTip(), {open}));
   SpeedButton2->setToolTip(WithKeys(SpeedButton2->toolTip(), {save}));
   SpeedButton3->setToolTip(WithKeys(SpeedButton3->toolTip(), {quit}));

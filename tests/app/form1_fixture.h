@@ -1,11 +1,14 @@
 #pragma once
 
 #include <QColor>
+#include <QLabel>
 #include <QTest>
+#include <filesystem>
 #include <memory>
 
 #include "app/form1.h"
 #include "app/widgets/image_button.h"
+#include "app/widgets/skin_label.h"
 #include "engine/processing_options.h"
 #include "engine/spectral_engine.h"
 #include "tests/app/scripted_dialogs.h"
@@ -37,5 +40,17 @@ struct Form1Fixture {
     return states;
   }
 };
+
+// Loads `path` through the Load button, the open dialog answering with it.
+inline void Load(Form1Fixture& f, const std::filesystem::path& path) {
+  f.dialogs.fileAnswers.push_back(path.string());
+  QTest::mouseClick(f.form->SpeedButton1, Qt::LeftButton);
+}
+
+// The info line: format, rate, channels, bitrate and file name, joined by '|'.
+inline QString Info(const Form1Fixture& f) {
+  const TForm1& w = *f.form;
+  return QStringList{w.Ind1->Text(), w.Ind2->Text(), w.Ind3->Text(), w.IndRate->Text(), w.Label1->text()}.join('|');
+}
 
 }  // namespace murmex::testing

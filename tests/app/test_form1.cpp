@@ -25,6 +25,8 @@
 using namespace murmex;
 using murmex::testing::FixturePath;
 using murmex::testing::Form1Fixture;
+using murmex::testing::Info;
+using murmex::testing::Load;
 using murmex::testing::LittleEndian32;
 using murmex::testing::ReadAll;
 
@@ -34,15 +36,6 @@ constexpr const char* kOpenFilter =
     "Supported audio files (wav, ogg, wma, mp3, flac)|*.wav;*.mp3;*.ogg;*.wma;*.flac|Wave audio (*.wav)|*.wav|"
     "OggVorbis audio (*.ogg)|*.ogg|MP3 audio (*.mp3)|*.mp3|Windows Media Audio (*.wma)|*.wma|FLAC audio (*.flac)|*.flac";
 
-void Load(Form1Fixture& f, const std::filesystem::path& path) {
-  f.dialogs.fileAnswers.push_back(path.string());
-  QTest::mouseClick(f.form->SpeedButton1, Qt::LeftButton);
-}
-
-QString Info(const Form1Fixture& f) {
-  const TForm1& w = *f.form;
-  return QStringList{w.Ind1->Text(), w.Ind2->Text(), w.Ind3->Text(), w.IndRate->Text(), w.Label1->text()}.join('|');
-}
 
 void WriteBytes(const std::filesystem::path& path, const std::string& bytes) {
   std::ofstream out(path, std::ios::binary);

@@ -27,20 +27,8 @@
 using namespace murmex;
 using murmex::testing::FixturePath;
 using murmex::testing::Form1Fixture;
-
-namespace {
-
-void Load(Form1Fixture& f, const std::filesystem::path& path) {
-  f.dialogs.fileAnswers.push_back(path.string());
-  QTest::mouseClick(f.form->SpeedButton1, Qt::LeftButton);
-}
-
-QString Info(const Form1Fixture& f) {
-  const TForm1& w = *f.form;
-  return QStringList{w.Ind1->Text(), w.Ind2->Text(), w.Ind3->Text(), w.IndRate->Text(), w.Label1->text()}.join('|');
-}
-
-}  // namespace
+using murmex::testing::Info;
+using murmex::testing::Load;
 
 class RoughEdgeTest : public QObject {
   Q_OBJECT
