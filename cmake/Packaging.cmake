@@ -80,6 +80,8 @@ set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "${MURMEX_HOMEPAGE}")
 # no linker records them.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "libmp3lame0, libvorbisenc2, libvorbisfile3")
+# The window's skin draws its texts in these (metric twins of the fonts it was designed with).
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-liberation, fonts-dejavu-core")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "remove steady background noise from recorded audio")
 # CPack puts the summary on the Description line itself; this is the long description below it.
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
