@@ -25,6 +25,7 @@ constexpr const char* kUsage =
     "FLAC), preview it with noise reduction while a live spectrum follows the sound, tune the\n"
     "reduction and save the cleaned audio as WAV, MP3, Ogg Vorbis or WMA.\n"
     "\n"
+    "Options:\n"
     "  -h, --help       show this help and exit\n"
     "      --version    show the version and exit\n"
     "\n"
