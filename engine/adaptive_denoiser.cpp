@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdint>
 #include <limits>
+#include <utility>
 
 #include "engine/spectral_engine.h"
 #include "engine/vector_clones.h"
@@ -33,11 +34,12 @@ constexpr float kLowestPrioriSnr = 0.0031622777f;  // -25 dB
 constexpr double kNoiseTimeConstant = 0.072;     // seconds
 constexpr double kPresenceTimeConstant = 0.15;
 constexpr double kStatsTimeConstant = 0.15;
-constexpr double kDecisionTimeConstant = 0.15;
+constexpr double kDecisionTimeConstant = 0.4;
+constexpr double kGainNoiseTimeConstant = 0.3;
 constexpr double kWarmUpSeconds = 0.5;
 constexpr double kWarmUpStartSeconds = 0.1;
 
-constexpr float kDefaultFloorDb = -11.5f;
+constexpr float kDefaultFloorDb = -10.5f;
 constexpr float kFloorDbPerNeper = -1.4f;  // per 100 steps of the slider, whose factor is e^(q/100)
 constexpr float kDefaultReductionExponent = kReductionInitialPosition / 100.0f;
 
@@ -81,6 +83,7 @@ void AdaptiveDenoiser::Configure(int channels, int sampleRate) {
     constants_.presenceSmoothing = static_cast<float>(Smoothing(hop, kPresenceTimeConstant));
     constants_.statsSmoothing = static_cast<float>(Smoothing(hop, kStatsTimeConstant));
     constants_.decisionDirected = static_cast<float>(Smoothing(hop, kDecisionTimeConstant));
+    constants_.gainNoiseSmoothing = static_cast<float>(Smoothing(hop, kGainNoiseTimeConstant));
     constants_.warmUpFrames = static_cast<int>(std::ceil(kWarmUpSeconds / hop));
     constants_.warmUpStart = static_cast<int>(std::ceil(kWarmUpStartSeconds / hop));
 }
@@ -97,6 +100,7 @@ void AdaptiveDenoiser::Reset(bool keepNoise) {
     }
     framesSinceReset_ = 0;
     noise_.fill(0.0f);
+    gainNoise_.fill(0.0f);
     smoothedPower_.fill(0.0f);
     smoothedSquare_.fill(0.0f);
     presence_.fill(0.0f);
@@ -110,7 +114,7 @@ int AdaptiveDenoiser::WarmUpFramesLeft() const {
 AdaptiveDenoiser::FrameSettings AdaptiveDenoiser::BeginBlock(const ProcessingOptions& options) {
     FrameSettings s;
     s.bias = options.BiasFactor.load(std::memory_order_relaxed);
-    s.gainFloor = GainFloorFor(options.ReductionFactor.load(std::memory_order_relaxed));
+    s.binFloor = std::pow(GainFloorFor(options.ReductionFactor.load(std::memory_order_relaxed)), kBinFloorExponent);
     s.track = !options.StopNoiseEstimation.load(std::memory_order_relaxed);
     s.detail = options.DetailAmplifier.load(std::memory_order_relaxed);
     // As in the classic method: switching "Capture minima" on holds the current estimate as a
@@ -139,22 +143,15 @@ float AdaptiveDenoiser::LsaFactor(float v) const {
     return lsaFactor_[index] + fraction * (lsaFactor_[index + 1] - lsaFactor_[index]);
 }
 
-// The first frame of a run is taken for noise; the averages start from it. A single frame's
-// power scatters widely around the noise's, and a bin started far below it would read as
-// speech and be slow to climb, so each bin starts at least at the mean of its neighbourhood;
-// one started too high comes down within a few frames. Tones such as hum keep their own level.
-void AdaptiveDenoiser::StartTracking(int channel) {
+// The first frame of a run starts every average; the tracker's statistics assume noise.
+void AdaptiveDenoiser::StartTracking(int channel, const float* power) {
     const int base = channel * kBins;
-    const float* power = smoothedPower_.data() + base;  // already holds this frame's power
-    constexpr int kReach = 4;
     for (int k = 0; k < kBins; ++k) {
-        const int first = std::max(0, k - kReach);
-        const int last = std::min(kBins - 1, k + kReach);
-        float sum = 0.0f;
-        for (int j = first; j <= last; ++j) sum += power[j];
-        const float p = std::max({power[k], sum / static_cast<float>(last - first + 1), kSmallestPower});
-        noise_[base + k] = p;
+        const float p = std::max(power[k], kSmallestPower);
+        smoothedPower_[base + k] = p;
         smoothedSquare_[base + k] = 2.0f * p * p;  // as for noise: variance equal to the mean squared
+        noise_[base + k] = p;
+        gainNoise_[base + k] = p;
         warmMinimum_[base + k] = 3.0e38f;
     }
 }
@@ -162,18 +159,25 @@ void AdaptiveDenoiser::StartTracking(int channel) {
 MURMEX_VECTOR_CLONES void AdaptiveDenoiser::TrackNoise(int channel, const float* __restrict power) {
     const int base = channel * kBins;
     float* __restrict noise = noise_.data() + base;
+    float* __restrict gainNoise = gainNoise_.data() + base;
     float* __restrict s1 = smoothedPower_.data() + base;
     float* __restrict s2 = smoothedSquare_.data() + base;
     float* __restrict presence = presence_.data() + base;
     float* __restrict warmMinimum = warmMinimum_.data() + base;
     const float aN = constants_.noiseSmoothing;
     const float aP = constants_.presenceSmoothing;
-    const float aS = constants_.statsSmoothing;
-    const bool searchMinimum =
-        framesSinceReset_ >= constants_.warmUpStart && framesSinceReset_ < constants_.warmUpFrames;
+    const bool warm = framesSinceReset_ < constants_.warmUpFrames;
+    // While warming up the averages are plain means of the frames so far, so that none of them
+    // leans on the first frame, and the gain follows the estimate without delay.
+    const float frames = static_cast<float>(framesSinceReset_);
+    const float aS = warm ? std::min(constants_.statsSmoothing, frames / (frames + 1.0f)) : constants_.statsSmoothing;
+    const float aG = warm ? 0.0f : constants_.gainNoiseSmoothing;
+    const float useWarm = warm ? 1.0f : 0.0f;
     // Outside the search the minimum neither moves nor bounds the estimate: adding infinity
     // does that without a branch in the loop, which would keep it from vectorising.
-    const float outsideSearch = searchMinimum ? 0.0f : std::numeric_limits<float>::infinity();
+    const float outsideSearch = warm && framesSinceReset_ >= constants_.warmUpStart
+                                    ? 0.0f
+                                    : std::numeric_limits<float>::infinity();
     for (int k = 0; k < kBins; ++k) {
         const float y2 = power[k];
         const float mean = aS * s1[k] + (1.0f - aS) * y2;
@@ -189,25 +193,29 @@ MURMEX_VECTOR_CLONES void AdaptiveDenoiser::TrackNoise(int channel, const float*
         const bool stagnant = smoothedPresence > kStagnationPresence && square > kNoiseLikeSquareMean * mean * mean;
         p = stagnant ? std::min(p, kStagnationCap) : p;
         const float expected = (1.0f - p) * y2 + p * lambda;
-        float updated = aN * lambda + (1.0f - aN) * expected;
+        const float tracked = aN * lambda + (1.0f - aN) * expected;
 
+        // The warm-up estimate is the mean power, held below the bias-compensated minimum of
+        // the mean once the search has begun, so that speech at the start is not learnt.
         const float minimum = std::min(warmMinimum[k], mean + outsideSearch);
         warmMinimum[k] = minimum;
-        updated = std::min(updated, kMinimumBias * minimum + outsideSearch);
-        noise[k] = std::max(updated, kSmallestPower);
+        const float warmEstimate = std::min(mean, kMinimumBias * minimum);
+        const float updated = std::max(useWarm * warmEstimate + (1.0f - useWarm) * tracked, kSmallestPower);
+        noise[k] = updated;
     }
+    for (int k = 0; k < kBins; ++k) gainNoise[k] = aG * gainNoise[k] + (1.0f - aG) * noise[k];
 }
 
 MURMEX_VECTOR_CLONES void AdaptiveDenoiser::ComputeGains(int channel, const float* __restrict power,
                                                           float* __restrict biasedNoise, const FrameSettings& s) {
     const int base = channel * kBins;
-    const float* __restrict noise = noise_.data() + base;
+    const float* __restrict noise = gainNoise_.data() + base;
     const float* __restrict captured = captured_.data() + base;
     float* __restrict previousClean = previousClean_.data() + base;
     float* __restrict gain = gain_.data() + base;
     const float dd = constants_.decisionDirected;
     const float bias = s.bias;
-    const float floor = s.gainFloor;
+    const float floor = s.binFloor;
     float* __restrict wiener = wienerScratch_.data();
     float* __restrict lsa = lsaScratch_.data();
     for (int k = 0; k < kBins; ++k) {
@@ -232,6 +240,13 @@ MURMEX_VECTOR_CLONES void AdaptiveDenoiser::ComputeGains(int channel, const floa
         gain[k] = g;
         previousClean[k] = g * g * y2;
     }
+    // The first and last bins are real, so their power scatters twice as widely as a complex
+    // bin's: the presence model would read noise there as speech (brown noise, whose power
+    // gathers near 0 Hz, came out 4 dB above the floor). They take their neighbours' gains.
+    for (const auto& [edge, neighbour] : {std::pair{0, 1}, std::pair{kBins - 1, kBins - 2}}) {
+        gain[edge] = gain[neighbour];
+        previousClean[edge] = gain[edge] * gain[edge] * power[edge];
+    }
     if (!s.detail) return;
     for (int k = SpectralEngine::kDetailAboveBin + 1; k < kBins; ++k) {
         gain[k] *= gain[k] > SpectralEngine::kDetailGainThreshold ? SpectralEngine::kDetailFactor : 1.0f;
@@ -242,8 +257,7 @@ void AdaptiveDenoiser::ProcessChannel(int channel, float* spectrum, float* power
                                       const FrameSettings& settings) {
     for (int k = 0; k < kBins; ++k) power[k] = spectrum[2 * k] * spectrum[2 * k] + spectrum[2 * k + 1] * spectrum[2 * k + 1];
     if (framesSinceReset_ == 0 && settings.track) {
-        std::copy_n(power, kBins, smoothedPower_.begin() + channel * kBins);
-        StartTracking(channel);
+        StartTracking(channel, power);
     } else if (settings.track) {
         TrackNoise(channel, power);
     }

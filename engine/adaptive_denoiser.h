@@ -31,17 +31,21 @@ public:
     // What one block reads from the options, so that every channel of it sees the same values.
     struct FrameSettings {
         float bias = 1.0f;       // noise estimate scale, "Noise bias level"
-        float gainFloor = 1.0f;  // lowest gain, from "Reduction level"
+        float binFloor = 1.0f;   // lowest gain of a bin, from "Reduction level"
         bool track = true;       // off while "Stop noise estimation" is on
         bool detail = false;     // "Fourier detail amplifier"
     };
 
     AdaptiveDenoiser();
 
-    // Strongest attenuation for a reduction factor e^(q/100), q = 100..1100: -11.5 dB at the
+    // Strongest attenuation for a reduction factor e^(q/100), q = 100..1100: -10.5 dB at the
     // default q = 600, where musical noise stays low, 1.4 dB deeper or shallower per 100, so
-    // -4.5 dB at 100 and -18.5 dB at 1100.
+    // -3.5 dB at 100 and -17.5 dB at 1100. Steady noise alone comes out at or below it.
     static float GainFloorFor(float reductionFactor);
+    // Noise peaks that pass above a bin's lowest gain give back part of the attenuation, more
+    // the deeper it is (0.4 dB at -11.5 dB, 1 dB at -18.5 dB), so a bin's lowest gain sits a
+    // tenth deeper in dB than the floor: GainFloorFor(...)^1.1, -11.55 dB at the default.
+    static constexpr float kBinFloorExponent = 1.1f;
 
     // Load step: time constants for the hop of this channel count and sample rate.
     void Configure(int channels, int sampleRate);
@@ -67,13 +71,14 @@ private:
         float presenceSmoothing = 0.0f;  // of the presence probability, against stagnation
         float statsSmoothing = 0.0f;     // of power and squared power
         float decisionDirected = 0.0f;   // weight of the previous frame's clean estimate
+        float gainNoiseSmoothing = 0.0f; // of the estimate the gain uses
         int warmUpFrames = 0;
         int warmUpStart = 0;             // the minimum search waits until the averages hold
     };
 
     // exp(E1(v) / 2), interpolated in the table.
     float LsaFactor(float v) const;
-    void StartTracking(int channel);
+    void StartTracking(int channel, const float* power);
     void TrackNoise(int channel, const float* power);
     void ComputeGains(int channel, const float* power, float* biasedNoise, const FrameSettings& s);
 
@@ -90,6 +95,7 @@ private:
     bool captureActive_ = false;
 
     BinArray noise_{};
+    BinArray gainNoise_{};  // the estimate averaged further, steadier where it divides the power
     BinArray smoothedPower_{};
     BinArray smoothedSquare_{};
     BinArray presence_{};
