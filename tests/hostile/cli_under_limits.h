@@ -29,10 +29,13 @@ inline ChildLimits CliLimits(std::chrono::seconds wallClock) {
     return limits;
 }
 
-// Ended on its own, with status 0 or 1, within the memory allowance.
+// Ended on its own, with status 0 or 1, within the memory allowance. The files are saved by
+// worker processes, whose crashes the program reports as failures of their files: those count
+// as crashes here too.
 inline void ExpectOrderlyEnd(const ChildOutcome& outcome) {
     EXPECT_FALSE(outcome.KilledAtLimit) << outcome.Describe();
     EXPECT_EQ(outcome.Signal, 0) << outcome.Describe();
+    EXPECT_EQ(outcome.Err.find(": crashed with signal "), std::string::npos) << outcome.Describe();
     EXPECT_TRUE(outcome.ExitCode == 0 || outcome.ExitCode == 1) << outcome.Describe();
     EXPECT_LT(outcome.PeakRssKiB, kMaxPeakRssKiB) << outcome.Describe();
 }
