@@ -407,11 +407,13 @@ void TForm1::NoiseLevel1Change(int position) {
                             .arg(caption.Colour.Green)
                             .arg(caption.Colour.Blue));
   Label4->adjustSize();
+  NoiseLevel1->setAccessibleDescription(Label4->text());
 }
 
 void TForm1::att1Change(int position) {
   Label8->setText(QString::fromStdString(SetReductionPosition(position, options_)));
   Label8->adjustSize();
+  att1->setAccessibleDescription(Label8->text());
 }
 
 void TForm1::ChooseMethod(NoiseReductionMethod method) {

@@ -159,6 +159,9 @@ void TForm1::CreateControls() {
   att1 = TrackBar(this, {198, 392, 195, 25}, kReductionMinPosition, kReductionMaxPosition, kReductionInitialPosition,
                   100, NameFrom(Label7));
   att1->setSingleStep(10);
+  // A slider's position reads as its value label does, not as the raw position.
+  NoiseLevel1->setAccessibleDescription(Label4->text());
+  att1->setAccessibleDescription(Label8->text());
 
   CheckBox3 = CheckBox(this, {5, 423, 124, 17}, "DC Offset correction", "Enable DC Offset correction", false);
   DCMeter1 = BlackPanel(this, 136, 426, 49, 15);
