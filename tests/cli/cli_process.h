@@ -7,6 +7,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -80,6 +81,18 @@ private:
     int outFd_ = -1;
     int errFd_ = -1;
 };
+
+// Runs a shell command line; returns its exit status (-1 when it did not exit) and what it
+// wrote to standard output.
+inline int RunShell(const std::string& command, std::string& out) {
+    FILE* pipe = ::popen(command.c_str(), "r");
+    if (pipe == nullptr) return -1;
+    char buffer[65536];
+    out.clear();
+    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) out.append(buffer, n);
+    const int status = ::pclose(pipe);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
 
 inline CliResult RunCli(const std::vector<std::string>& args, const CliLaunch& launch = {}) {
     return CliProcess(args, launch).Wait();

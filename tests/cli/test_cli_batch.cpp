@@ -21,17 +21,6 @@ namespace {
 using namespace murmex::testing;
 namespace fs = std::filesystem;
 
-// Runs a shell command line; returns its exit status and what it wrote to standard output.
-int Shell(const std::string& command, std::string& out) {
-    FILE* pipe = ::popen(command.c_str(), "r");
-    if (pipe == nullptr) return -1;
-    char buffer[65536];
-    out.clear();
-    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) out.append(buffer, n);
-    const int status = ::pclose(pipe);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
 std::string Quoted(const std::string& text) { return "'" + text + "'"; }
 
 // Sources of different lengths, rates and channel counts, two of them tagged with one title.
@@ -146,7 +135,7 @@ TEST(CliBatch, StandardInputToStandardOutputStreamsTheSameWav) {
     const std::string pipeline = "ffmpeg -nostdin -v error -i " + Quoted(dir / "in.wav") + " -f flac - | " +
                                  MURMEX_CLI_PATH + " --quiet - -o - | ffmpeg -v error -f wav -i - -f s16le -";
     std::ofstream(dir / "pipeline.sh") << pipeline;
-    ASSERT_EQ(Shell("bash -o pipefail " + Quoted(dir / "pipeline.sh"), pcm), 0) << pipeline;
+    ASSERT_EQ(RunShell("bash -o pipefail " + Quoted(dir / "pipeline.sh"), pcm), 0) << pipeline;
     ASSERT_EQ(pcm.size(), file.size() - 44);
     EXPECT_EQ(std::memcmp(pcm.data(), file.data() + 44, pcm.size()), 0);
 }
@@ -177,7 +166,7 @@ assert sorted(os.listdir(sys.argv[1])) == ["a-clean.mp3", "b-clean.mp3"]
                                 Quoted(dir / "out") + " " + Quoted(dir / "a.wav") + " " + Quoted(dir / "missing.wav") +
                                 " " + Quoted(dir / "b.wav") + " 2>/dev/null | python3 " + Quoted(dir / "check.py") +
                                 " " + Quoted(dir / "out") + " 2>&1";
-    EXPECT_EQ(Shell(command, out), 0) << out;
+    EXPECT_EQ(RunShell(command, out), 0) << out;
 }
 
 TEST(CliBatch, SkipExistingResumesABatch) {
@@ -198,7 +187,7 @@ TEST(CliBatch, SkipExistingResumesABatch) {
 // The README's route to many machines, with this machine as the only one (-S :).
 TEST(CliBatch, GnuParallelRunsOneCommandPerShard) {
     std::string version;
-    if (Shell("parallel --version 2>/dev/null", version) != 0) GTEST_SKIP() << "GNU parallel is not installed";
+    if (RunShell("parallel --version 2>/dev/null", version) != 0) GTEST_SKIP() << "GNU parallel is not installed";
     TempFolder dir;
     fs::create_directory(dir.path() / "out");
     std::string command = "cd " + Quoted(dir.path().string()) + " && parallel --will-cite -S : -j 2 " +
@@ -208,7 +197,7 @@ TEST(CliBatch, GnuParallelRunsOneCommandPerShard) {
         command += std::string(" ") + name;
     }
     std::string out;
-    ASSERT_EQ(Shell(command, out), 0) << out;
+    ASSERT_EQ(RunShell(command, out), 0) << out;
     std::istringstream lines(out);
     int saved = 0;
     for (std::string line; std::getline(lines, line);) saved += Contains(line, "\"status\":\"saved\"");

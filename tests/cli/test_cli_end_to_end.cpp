@@ -112,13 +112,7 @@ TEST(CliEndToEnd, InfoDescribesTheSourceAndSavesNothing) {
 // root may write into any folder. Returns the exit status, or -1 when it cannot be run that way.
 int RunCliUnprivileged(const std::string& args, std::string& output) {
     const std::string asNobody = ::geteuid() == 0 ? "setpriv --reuid=65534 --regid=65534 --clear-groups -- " : "";
-    FILE* pipe = ::popen((asNobody + MURMEX_CLI_PATH + " " + args + " 2>&1").c_str(), "r");
-    if (pipe == nullptr) return -1;
-    char buffer[512];
-    output.clear();
-    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) output.append(buffer, n);
-    const int status = ::pclose(pipe);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return RunShell(asNobody + MURMEX_CLI_PATH + " " + args + " 2>&1", output);
 }
 
 TEST(CliEndToEnd, AnOutputFolderThatCannotBeWrittenFailsInEveryFormat) {
