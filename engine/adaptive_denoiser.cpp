@@ -95,7 +95,7 @@ void AdaptiveDenoiser::Reset(bool keepNoise) {
     captureActive_ = false;
     // Nothing learnt yet means nothing to keep: the tracker starts afresh.
     if (keepNoise && framesSinceReset_ > 0) {
-        framesSinceReset_ = std::max(framesSinceReset_, constants_.warmUpFrames);
+        framesSinceReset_ = constants_.warmUpFrames;
         return;
     }
     framesSinceReset_ = 0;

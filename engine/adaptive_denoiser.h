@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <array>
 
 #include "engine/fftw_interface.h"
@@ -57,8 +58,9 @@ public:
     // |Y|^2 and biasedNoise the noise estimate the gain used, for the spectrum display.
     void ProcessChannel(int channel, float* spectrum, float* power, float* biasedNoise,
                         const FrameSettings& settings);
-    // Once per block after its channels.
-    void EndBlock() { ++framesSinceReset_; }
+    // Once per block after its channels. The count stops once the warm-up is over, so that a
+    // plugin left running for months never overflows it.
+    void EndBlock() { framesSinceReset_ = std::min(framesSinceReset_ + 1, constants_.warmUpFrames); }
 
     const BinArray& NoisePower() const { return noise_; }
     const BinArray& Gain() const { return gain_; }
