@@ -1,24 +1,10 @@
 // Processing a block must not touch the heap: count every allocation in this program.
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <cstdlib>
-#include <new>
 #include <utility>
 
+#include "allocation_count.h"
 #include "engine_test_support.h"
-
-namespace {
-std::atomic<long> allocations{0};
-}  // namespace
-
-void* operator new(std::size_t size) {
-    allocations.fetch_add(1, std::memory_order_relaxed);
-    if (void* p = std::malloc(size == 0 ? 1 : size)) return p;
-    throw std::bad_alloc();
-}
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
 
 namespace murmex::test {
 namespace {
@@ -32,9 +18,9 @@ TEST(BlockAllocation, ProcessingABlockAllocatesNothing) {
         loaded.options.CaptureMinima = true;
         loaded.options.DcOffsetCorrection = true;
         VectorSource source(MakeSignal(8 * SpectralEngine::kBlockSamples, [](size_t n) { return Sine(n, 5000.0, 0.01); }));
-        const long before = allocations.load();
+        const long before = AllocationsSoFar();
         for (int block = 0; block < 8; ++block) RunBlockContract(*loaded.engine, source, block % 2 == 0);
-        EXPECT_EQ(allocations.load(), before) << channels << " channel(s), " << MethodName(method);
+        EXPECT_EQ(AllocationsSoFar(), before) << channels << " channel(s), " << MethodName(method);
     }
 }
 

@@ -2,24 +2,9 @@
 // engine's tests, and none may happen inside a run() call.
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <cstdlib>
-#include <new>
-
 #include "plugin/plugin_ports.h"
 #include "plugin_host.h"
-
-namespace {
-std::atomic<long> allocations{0};
-}  // namespace
-
-void* operator new(std::size_t size) {
-    allocations.fetch_add(1, std::memory_order_relaxed);
-    if (void* p = std::malloc(size == 0 ? 1 : size)) return p;
-    throw std::bad_alloc();
-}
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
+#include "tests/engine/allocation_count.h"
 
 namespace murmex::test {
 namespace {
@@ -39,7 +24,7 @@ TEST(PluginRun, AllocatesNothingWhateverTheBlocksAndControls) {
         }
         long inside = 0;
         plugin.Run(TestSignal(plugin.Channels(), 4 * 44100, 2), 3, changes, [&](bool before) {
-            inside += before ? -allocations.load() : allocations.load();
+            inside += before ? -AllocationsSoFar() : AllocationsSoFar();
         });
         EXPECT_EQ(inside, 0) << uri;
     }
