@@ -56,7 +56,6 @@ int RunTask(const CliOptions& options, const FileTask& task, int channelFd) {
 BatchRunner::BatchRunner(const CliOptions& options, std::FILE* out, std::FILE* err)
     : options_(options),
       out_(out),
-      err_(err),
       bar_(!options.Quiet && ::isatty(::fileno(err)) == 1, err),
       report_(options, out),
       pool_(options.Jobs, options.TimeoutSeconds, *this) {

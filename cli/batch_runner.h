@@ -52,7 +52,6 @@ private:
 
     const CliOptions& options_;
     std::FILE* out_;
-    std::FILE* err_;
     std::vector<FileRecord> files_;
     std::vector<FileState> outputBefore_;  // what stood at each output path before its save
     std::vector<std::string> reported_;    // the status each file's worker last reported
