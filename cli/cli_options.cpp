@@ -1,5 +1,7 @@
 #include "cli/cli_options.h"
 
+#include <sched.h>
+
 #include <CLI/CLI.hpp>
 
 #include <algorithm>
@@ -52,7 +54,15 @@ bool IsKnownFormat(const std::string& format) {
     return std::find(kFormats.begin(), kFormats.end(), format) != kFormats.end();
 }
 
-int DefaultJobs() { return static_cast<int>(std::clamp(std::thread::hardware_concurrency(), 1u, 256u)); }
+// The cores this process may run on: under Slurm, taskset or a container's CPU set that can be
+// fewer than the machine has.
+int DefaultJobs() {
+    cpu_set_t allowed;
+    const int cores = ::sched_getaffinity(0, sizeof allowed, &allowed) == 0
+                          ? CPU_COUNT(&allowed)
+                          : static_cast<int>(std::thread::hardware_concurrency());
+    return std::clamp(cores, 1, kMaxJobs);
+}
 
 // The words of the command line as CLI11 collects them; turned into CliOptions, with the
 // project's own wording for wrong values, once the whole line has been read.
@@ -101,8 +111,7 @@ void Declare(CLI::App& app, RawOptions& raw) {
          "(a file cut short by Ctrl-C exists too: remove it first)");
     flag("--info", f.Info, "print the source details (lines `key: value`) and save nothing");
     value("-j,--jobs", raw.jobs, "N",
-          "clean N files at once, each in a worker process of its own (default: the number of cores, " +
-              std::to_string(DefaultJobs()) + " here)");
+          "clean N files at once, each in a worker process of its own (default: the number of cores)");
     value("--timeout", raw.timeout, "S",
           "a file whose worker runs longer than S seconds is stopped and reported as failed");
     flag("--json", f.Json,
