@@ -1,7 +1,6 @@
 #include "cli/batch_report.h"
 
 #include <algorithm>
-#include <map>
 
 #include <nlohmann/json.hpp>
 
@@ -52,18 +51,33 @@ void BatchReport::File(const FileRecord& r) {
     Line(record.dump(-1, ' ', false, json::error_handler_t::replace));
 }
 
-void BatchReport::Summary(const std::vector<FileRecord>& records, double wallSeconds) {
+std::map<std::string, int> CountByStatus(const std::vector<FileRecord>& records) {
     std::map<std::string, int> counts = {{"saved", 0}, {"failed", 0}, {"cancelled", 0}, {"skipped", 0}};
+    for (const FileRecord& r : records) ++counts[r.Status];
+    return counts;
+}
+
+std::string TallyLine(const std::vector<FileRecord>& records) {
+    std::string line = std::to_string(records.size()) + " files:";
+    const char* separator = " ";
+    for (const auto& [status, count] : CountByStatus(records)) {
+        if (count == 0) continue;
+        line += separator + std::to_string(count) + " " + status;
+        separator = ", ";
+    }
+    return line;
+}
+
+void BatchReport::Summary(const std::vector<FileRecord>& records, double wallSeconds) {
     double seconds = 0.0;
     long peak = 0;
     for (const FileRecord& r : records) {
-        ++counts[r.Status];
         seconds += r.Seconds;
         peak = std::max(peak, r.PeakKiB);
     }
     json summary = {{"files", records.size()}, {"seconds", seconds}, {"wall_seconds", wallSeconds},
                     {"peak_memory_kib", peak}, {"jobs", options_.Jobs}};
-    for (const auto& [status, count] : counts) summary[status] = count;
+    for (const auto& [status, count] : CountByStatus(records)) summary[status] = count;
     Line(json{{"summary", summary}}.dump(-1, ' ', false, json::error_handler_t::replace));
 }
 

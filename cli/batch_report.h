@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdio>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -25,6 +26,12 @@ struct FileRecord {
     int PerMille = 0;          // progress of its save
     bool Ended = false;
 };
+
+// How many files ended with each status (saved, failed, cancelled, skipped always present).
+std::map<std::string, int> CountByStatus(const std::vector<FileRecord>& records);
+
+// The batch's last line on standard error, e.g. "8 files: 7 saved, 1 failed".
+std::string TallyLine(const std::vector<FileRecord>& records);
 
 // --json: one object per file on standard output, in the order of the inputs, then a summary
 // of the batch.

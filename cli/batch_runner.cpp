@@ -88,6 +88,7 @@ int BatchRunner::Run() {
         Settle(file, "cancelled");
     }
     bar_.Finish();
+    if (files_.size() > 1 && !options_.Quiet) bar_.Print("murmex-cli: " + TallyLine(files_));
     const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - began_).count();
     if (options_.Json) report_.Summary(files_, wall);
     if (InterruptCount() > 1) return 130;

@@ -184,6 +184,7 @@ TEST(CliBatch, SkipExistingResumesABatch) {
     const CliResult r = RunCli({"--skip-existing", "--json", "-d", dir / "out", dir / "a.wav", dir / "b.wav", dir / "c.wav"});
     EXPECT_EQ(r.ExitCode, 0) << r.Err;
     EXPECT_TRUE(Contains(r.Err, "out/b-clean.wav: exists; skipped")) << r.Err;
+    EXPECT_TRUE(Contains(r.Err, "murmex-cli: 3 files: 2 saved, 1 skipped\n")) << r.Err;
     EXPECT_TRUE(Contains(r.Out, "\"skipped\":1")) << r.Out;
     EXPECT_TRUE(Contains(r.Out, "\"saved\":2")) << r.Out;
     EXPECT_EQ(ReadFile(dir.path() / "out/b-clean.wav").size(), 11u);
