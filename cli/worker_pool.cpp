@@ -8,6 +8,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -110,8 +111,12 @@ void WorkerPool::Serve(std::chrono::milliseconds wait) {
             owners.emplace_back(w, i);
         }
     }
-    // A worker whose pipes are all closed is only waited for; poll then just sleeps.
-    const int ready = ::poll(fds.data(), fds.size(), static_cast<int>(wait.count()));
+    // A worker whose pipes are all closed is exiting: it is looked at again within a millisecond
+    // rather than after a whole turn, which would add to every file's time.
+    const bool exiting = std::any_of(running_.begin(), running_.end(), [](const Worker& w) {
+        return !w.Ended && w.Fds[0] < 0 && w.Fds[1] < 0 && w.Fds[2] < 0;
+    });
+    const int ready = ::poll(fds.data(), fds.size(), exiting ? 1 : static_cast<int>(wait.count()));
     if (ready > 0) {
         for (std::size_t k = 0; k < fds.size(); ++k)
             if (fds[k].revents != 0) Read(running_[owners[k].first], owners[k].second);
