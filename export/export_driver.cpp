@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <exception>
 #include <filesystem>
 
@@ -84,10 +85,11 @@ bool ExportDriver::SaveAs(const std::string& chosenName, const SourceInfo& sourc
         mem.SetInBitsPerSample(static_cast<unsigned>(source.BitsPerSample));
         mem.SetInSampleRate(static_cast<unsigned>(source.SampleRate));
         mem.SetInChannels(static_cast<unsigned>(source.Channels));
-        // Mem2 only reads the block it serves.
-        mem.SetBufferPointer(const_cast<int16_t*>(engine.OutputBlock().data()));
         // The engine's framing serves its first block before anything is processed; aligned
         // output starts with the first processed block instead.
+        std::copy(engine.OutputBlock().begin(), engine.OutputBlock().end(), batch_.begin());
+        batchEnded_ = false;
+        mem.SetBufferPointer(batch_.data());
         mem.SetBufferBytes(aligned_ ? 0 : SpectralEngine::kBlockBytes);
         mem.StartInput();
         writer.Start();
@@ -155,16 +157,33 @@ void ExportDriver::Mem2BufferDone(TMemoryIn& sender) {
         chosenWriter_->RequestStop(true);
         return;
     }
-    const int n = ProduceExportBlock();
-    if (exportCancelled_ || n <= 0) {
-        stoppedByCancel_ = n > 0;
+    const int filled = batchEnded_ ? 0 : FillBatch();
+    if (filled == 0) {
         sender.SetBufferBytes(0);
         // The controls come back in WriterDone, once the writer has finished its file.
         chosenWriter_->RequestStop(true);
         return;
     }
-    sender.SetBufferBytes(n);
+    sender.SetBufferBytes(filled);
     sender.StartInput();
+}
+
+int ExportDriver::FillBatch() {
+    auto* batch = reinterpret_cast<uint8_t*>(batch_.data());
+    const auto* block = reinterpret_cast<const uint8_t*>(parts_.Engine.OutputBlock().data());
+    int filled = 0;
+    while (filled + SpectralEngine::kBlockBytes <= kBatchBytes) {
+        const int n = ProduceExportBlock();
+        // A block that sees Cancel is not written: the export ends after the one before it.
+        if (exportCancelled_ || n <= 0) {
+            stoppedByCancel_ = n > 0;
+            batchEnded_ = true;
+            break;
+        }
+        std::memcpy(batch + filled, block, static_cast<std::size_t>(n));
+        filled += n;
+    }
+    return filled;
 }
 
 void ExportDriver::WriterDone(TAuOutput& sender) {

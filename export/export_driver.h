@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <atomic>
 #include <cstdint>
 #include <optional>
@@ -81,8 +82,12 @@ public:
     // Worker thread: decodes, cleans and progresses one block (more when sample-aligned output
     // drops the engine's latency); returns the bytes of OutputBlock to write, 0 at the end.
     int ProduceExportBlock();
-    // Worker thread: Mem2's refill handler.
+    // Worker thread: Mem2's refill handler. Each refill hands the writer a batch of blocks,
+    // so that it writes in large pieces and the pipeline's per-refill work is shared by many
+    // blocks.
     void Mem2BufferDone(TMemoryIn& sender);
+    static constexpr int kBatchBlocks = 32;
+    static constexpr int kBatchBytes = kBatchBlocks * SpectralEngine::kBlockBytes;
     // Main thread: the MP3 writer has closed the file; writes its ID3v1 tag: the source's tag
     // when it had one, else a title from the output name. False when it could not be written.
     bool MP3Out1Done();
@@ -99,6 +104,9 @@ private:
     // Worker thread, before the first block is written: the save mode's learning pass. False
     // when it was cancelled or failed (learnError_ then says why).
     bool LearnNoiseFirst();
+    // Worker thread: processes blocks into the batch until it is full, the source has ended or
+    // Cancel was pressed (then batchEnded_ is set); returns the bytes to write.
+    int FillBatch();
 
     Parts parts_;
     SaveMode saveMode_;
@@ -125,6 +133,9 @@ private:
     std::string learnError_;
     std::optional<AlignedFraming> aligned_;
     std::atomic<int> lastProgressShown_{0};
+    // What Mem2 serves: the engine's output blocks of one refill, one after another.
+    std::array<int16_t, kBatchBlocks * SpectralEngine::kBlockSamples> batch_{};
+    bool batchEnded_ = false;
 };
 
 }  // namespace murmex

@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <exception>
 
 #include "pipeline/au_exception.h"
 
@@ -32,17 +33,33 @@ TAuFileStream::TAuFileStream(const std::filesystem::path& fileName, uint32_t mod
 }
 
 TAuFileStream::~TAuFileStream() {
-    if (Fd >= 0) ::close(Fd);
+    if (Fd < 0) return;
+    try {
+        Flush();
+    } catch (const EAuException&) {
+        // Nobody is left to tell; a writer that cares calls Close.
+    }
+    ::close(Fd);
 }
 
 void TAuFileStream::Close() {
     if (Fd < 0) return;
+    std::exception_ptr failure;
+    try {
+        Flush();
+    } catch (const EAuException&) {
+        failure = std::current_exception();
+    }
     const int fd = Fd;
     Fd = -1;
-    if (::close(fd) != 0) RaiseSystemError(errno);
+    const int closed = ::close(fd);
+    const int closeError = errno;
+    if (failure) std::rethrow_exception(failure);
+    if (closed != 0) RaiseSystemError(closeError);
 }
 
 std::size_t TAuFileStream::Read(void* buffer, std::size_t count) {
+    Flush();
     auto* bytes = static_cast<uint8_t*>(buffer);
     std::size_t total = 0;
     while (total < count) {
@@ -59,6 +76,24 @@ std::size_t TAuFileStream::Read(void* buffer, std::size_t count) {
 
 void TAuFileStream::Write(const void* buffer, std::size_t count) {
     const auto* bytes = static_cast<const uint8_t*>(buffer);
+    if (PendingBytes + count > kWriteBufferBytes) Flush();
+    if (count >= kWriteBufferBytes) {
+        WriteAll(bytes, count);
+        return;
+    }
+    if (!Pending) Pending = std::make_unique<uint8_t[]>(kWriteBufferBytes);
+    std::memcpy(Pending.get() + PendingBytes, bytes, count);
+    PendingBytes += count;
+}
+
+void TAuFileStream::Flush() {
+    const std::size_t count = PendingBytes;
+    // The bytes count as handed over whatever happens next, so a failure is raised only once.
+    PendingBytes = 0;
+    if (count > 0) WriteAll(Pending.get(), count);
+}
+
+void TAuFileStream::WriteAll(const uint8_t* bytes, std::size_t count) {
     std::size_t total = 0;
     while (total < count) {
         const ssize_t n = ::write(Fd, bytes + total, count - total);
@@ -73,6 +108,7 @@ void TAuFileStream::Write(const void* buffer, std::size_t count) {
 }
 
 int64_t TAuFileStream::Seek(int64_t offset, TSeekOrigin origin) {
+    Flush();
     const int whence = origin == TSeekOrigin::soBeginning ? SEEK_SET
                        : origin == TSeekOrigin::soCurrent ? SEEK_CUR
                                                           : SEEK_END;
@@ -84,6 +120,7 @@ int64_t TAuFileStream::Seek(int64_t offset, TSeekOrigin origin) {
 int64_t TAuFileStream::Position() { return Seek(0, TSeekOrigin::soCurrent); }
 
 int64_t TAuFileStream::Size() {
+    Flush();
     struct stat info {};
     if (::fstat(Fd, &info) != 0) RaiseSystemError(errno);
     return info.st_size;

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 
 #include "pipeline/au_stream.h"
 
@@ -22,6 +23,11 @@ constexpr uint32_t fmShareDenyNone = 0x0040;
 // A file stream opened by name. Opening, reading, writing, seeking and closing failures raise
 // EAuException with the system's text for the error (for example "No space left on device").
 // The sharing bits are accepted for compatibility; Linux has no mandatory share modes.
+//
+// Small writes are gathered into kWriteBufferBytes before they reach the system, so an encoder
+// that hands over one frame at a time costs few system calls. Every other operation writes the
+// gathered bytes first, and so does Close: a failure to write them is raised there at the
+// latest, never lost.
 class TAuFileStream : public TAuStream {
 public:
     TAuFileStream(const std::filesystem::path& fileName, uint32_t mode);
@@ -35,12 +41,20 @@ public:
     int64_t Position() override;
     int64_t Size() override;
 
-    // Closes the file and reports a failure of the close itself (delayed write errors).
-    // The destructor closes silently when Close was not called.
+    // Writes what is gathered, closes the file and reports a failure of either (including
+    // delayed write errors). The destructor does the same silently when Close was not called.
     void Close();
 
+    static constexpr std::size_t kWriteBufferBytes = 64 * 1024;
+
 private:
+    // Writes the gathered bytes; they count as handed over even when that fails.
+    void Flush();
+    void WriteAll(const uint8_t* bytes, std::size_t count);
+
     int Fd = -1;
+    std::unique_ptr<uint8_t[]> Pending;  // gathered writes, allocated with the first one
+    std::size_t PendingBytes = 0;
 };
 
 }  // namespace murmex

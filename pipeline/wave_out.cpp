@@ -13,7 +13,8 @@ namespace murmex {
 
 namespace {
 
-constexpr std::size_t PcmChunkBytes = 16384;
+// As much as the export hands over per refill, so that a refill is written in one piece.
+constexpr std::size_t PcmChunkBytes = 65536;
 constexpr int64_t SizeFieldMax = 0xFFFFFFFF;
 
 // Size fields hold 32 bits; larger sizes get 0xFFFFFFFF, which readers take as "to the end

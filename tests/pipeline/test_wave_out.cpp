@@ -206,7 +206,11 @@ TEST_F(WaveOutTest, WriteErrorOnAFullDeviceIsReportedNotHidden) {
     Writer.SetFileName("/dev/full");
     test::RunToDone(Writer, Log);
     EXPECT_EQ(Writer.ErrorText(), "No space left on device");
-    EXPECT_EQ(Log.Order, (std::vector<char>{'E', 'D'}));
+    // Small writes are gathered, so the failure may come with the close; it is reported once,
+    // before the run's end.
+    EXPECT_EQ(Log.Exceptions, 1);
+    ASSERT_GE(Log.Order.size(), 2u);
+    EXPECT_EQ(std::vector<char>(Log.Order.end() - 2, Log.Order.end()), (std::vector<char>{'E', 'D'}));
 }
 
 TEST_F(WaveOutTest, ErrorsDuringTheRunEndItAndTheFileMatchesWhatWasWritten) {
