@@ -74,7 +74,6 @@ int BatchRunner::Run() {
     began_ = std::chrono::steady_clock::now();
     ReadStandardInput();
     if (options_.Info) {
-        mode_ = FileTask::Kind::Info;
         RunRound({FileTask::Kind::Info, Pending()});
     } else {
         // A name from the tags needs the file read first; -o names the file itself.
@@ -98,24 +97,23 @@ int BatchRunner::Run() {
     return allDone ? 0 : 1;
 }
 
-bool BatchRunner::ReadStandardInput() {
+void BatchRunner::ReadStandardInput() {
     const auto it = std::find(options_.Inputs.begin(), options_.Inputs.end(), kStdioName);
-    if (it == options_.Inputs.end()) return true;
+    if (it == options_.Inputs.end()) return;
     const auto file = static_cast<std::size_t>(it - options_.Inputs.begin());
     spool_ = std::make_unique<StdinSpool>();
     if (!spool_->Fill(STDIN_FILENO)) {
         Say(file, "murmex-cli: standard input: " + spool_->Error());
         Settle(file, "failed");
-        return false;
+        return;
     }
     if (fs::path(spool_->Path()).extension().empty()) {
         Say(file, "murmex-cli: standard input: not WAV, MP3, Ogg Vorbis, WMA or FLAC (convert it on the way, for "
                   "example with ffmpeg -i INPUT -f wav -)");
         Settle(file, "failed");
-        return false;
+        return;
     }
     files_[file].Path = spool_->Path();
-    return true;
 }
 
 std::vector<std::size_t> BatchRunner::Pending() const {

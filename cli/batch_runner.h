@@ -34,7 +34,8 @@ private:
         std::vector<std::size_t> Files;
     };
 
-    bool ReadStandardInput();
+    // Input "-": its copy becomes the file the workers load.
+    void ReadStandardInput();
     void RunRound(const Round& round);
     bool StartWorker(std::size_t file, FileTask::Kind mode);
     void DecideOutputs();

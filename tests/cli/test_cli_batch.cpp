@@ -147,6 +147,21 @@ TEST(CliBatch, StandardInputToStandardOutputStreamsTheSameWav) {
     EXPECT_EQ(std::memcmp(pcm.data(), file.data() + 44, pcm.size()), 0);
 }
 
+TEST(CliBatch, StandardInputThatIsNoAudioIsRefusedWithTheReason) {
+    TempFolder dir;
+    std::ofstream(dir / "film.mkv") << "\x1A\x45\xDF\xA3 matroska";
+    const std::pair<std::string, std::string> cases[] = {
+        {"/dev/null", "standard input: nothing was read (the input is empty)"},
+        {dir / "film.mkv", "standard input: not WAV, MP3, Ogg Vorbis, WMA or FLAC (convert it on the way"},
+    };
+    for (const auto& [source, said] : cases) {
+        const CliResult r = RunCli({"--quiet", "-", "-o", dir / "out.wav"}, {"", "exec < " + Quoted(source)});
+        EXPECT_EQ(r.ExitCode, 1) << r.Err;
+        EXPECT_TRUE(Contains(r.Err, said)) << r.Err;
+        EXPECT_FALSE(fs::exists(dir.path() / "out.wav"));
+    }
+}
+
 // --json's records, read by Python's json module, against the files on disk.
 TEST(CliBatch, JsonRecordsParseAndMatchTheFilesWritten) {
     TempFolder dir;
