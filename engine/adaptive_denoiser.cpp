@@ -111,11 +111,11 @@ int AdaptiveDenoiser::WarmUpFramesLeft() const {
     return std::max(0, constants_.warmUpFrames - framesSinceReset_);
 }
 
-AdaptiveDenoiser::FrameSettings AdaptiveDenoiser::BeginBlock(const ProcessingOptions& options) {
+AdaptiveDenoiser::FrameSettings AdaptiveDenoiser::BeginBlock(const ProcessingOptions& options, bool learning) {
     FrameSettings s;
     s.bias = options.BiasFactor.load(std::memory_order_relaxed);
     s.binFloor = std::pow(GainFloorFor(options.ReductionFactor.load(std::memory_order_relaxed)), kBinFloorExponent);
-    s.track = !options.StopNoiseEstimation.load(std::memory_order_relaxed);
+    s.track = learning || !options.StopNoiseEstimation.load(std::memory_order_relaxed);
     s.detail = options.DetailAmplifier.load(std::memory_order_relaxed);
     // As in the classic method: switching "Capture minima" on holds the current estimate as a
     // lower bound for the noise; switching it off drops the bound.

@@ -53,7 +53,7 @@ public:
     // New run. keepNoise keeps the learnt noise estimate and counts the tracker as settled.
     void Reset(bool keepNoise);
     // Once per block before its channels: reads the options and follows "Capture minima".
-    FrameSettings BeginBlock(const ProcessingOptions& options);
+    FrameSettings BeginBlock(const ProcessingOptions& options, bool learning);
     // Filters one channel's spectrum (kBins interleaved re/im pairs) in place. power receives
     // |Y|^2 and biasedNoise the noise estimate the gain used, for the spectrum display.
     void ProcessChannel(int channel, float* spectrum, float* power, float* biasedNoise,

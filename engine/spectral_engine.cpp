@@ -140,6 +140,7 @@ void SpectralEngine::PrepareEngine() { PrepareRun(options_.StopNoiseEstimation.l
 void SpectralEngine::PrepareEngineKeepingNoise() { PrepareRun(true); }
 
 void SpectralEngine::PrepareRun(bool keepEstimate) {
+    learning_ = false;
     adaptive_.Reset(keepEstimate);
     dcFilter_.Reset();
     dcPowerAverage_ = 0.0f;
@@ -235,7 +236,7 @@ MURMEX_VECTOR_CLONES void SpectralEngine::TrackNoise(int channel) {
     packedPower[0] = 0.0f;
     for (int m = 0; m < kOddBins; ++m) packedPower[m + 1] = power[2 * m + 1];
     SmoothOddBins(packedPower, power, w0, w1, w2, smoothed, tracker, before, after);
-    if (options_.StopNoiseEstimation.load(std::memory_order_relaxed)) return;
+    if (!learning_ && options_.StopNoiseEstimation.load(std::memory_order_relaxed)) return;
 
     // Minimum over the odd bins k-8..k+8: those up to k already hold this frame's smoothed
     // power, those above k still the previous frame's. The pads hold the search's start value.
@@ -378,7 +379,7 @@ void SpectralEngine::ProcessBlock(bool process) {
     const bool spectral = process && fft_.HasPlans();
     const bool adaptive = spectral && options_.Method.load(std::memory_order_relaxed) == NoiseReductionMethod::Adaptive;
     AdaptiveDenoiser::FrameSettings settings;
-    if (adaptive) settings = adaptive_.BeginBlock(options_);
+    if (adaptive) settings = adaptive_.BeginBlock(options_, learning_);
     for (int c = 0; c < channels_; ++c) {
         AnalyseChannel(c, spectral);
         if (adaptive) {

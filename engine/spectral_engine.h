@@ -55,6 +55,15 @@ public:
     void ComputeDcCoefficient() { dcFilter_.ComputeDcCoefficient(); }
     void BuildAnalysisWindow();
     void BuildSmoothingKernel();
+    // Every load step above at once, for what loads no file: the plugin, benchmarks and tests.
+    void LoadFor(int channels, int sampleRate) {
+        SetChannels(channels);
+        SetSampleRate(sampleRate);
+        BuildAnalysisWindow();
+        BuildSmoothingKernel();
+        ResetPreviousMinimum();
+        ComputeDcCoefficient();
+    }
 
     // Resets the state for a new run and makes the FFT plans when they are missing. With
     // "Stop noise estimation" on, the learnt noise estimate is kept.
@@ -63,6 +72,9 @@ public:
     // whatever the switches say: a pass over the audio that writes nothing can teach the run
     // that follows it.
     void PrepareEngineKeepingNoise();
+    // A pass that learns the noise tracks it whatever "Stop noise estimation" says; the next
+    // PrepareEngine or PrepareEngineKeepingNoise ends it.
+    void StartLearningPass() { learning_ = true; }
     // Teardown: releases the FFT plans.
     void ReleasePlans();
 
@@ -80,7 +92,6 @@ public:
     int16_t* InputBlockData() { return inputBlock_.data(); }
 
     const ProcessingOptions& Options() const { return options_; }
-    ProcessingOptions& Options() { return options_; }
     int Channels() const { return channels_; }
     int FrameLength() const { return frameLength_; }
     // Sample frames by which the output lags the input.
@@ -147,6 +158,7 @@ private:
     int sampleRate_ = AdaptiveDenoiser::kDefaultSampleRate;
     int frameLength_ = 0;
     bool engineReady_ = false;
+    bool learning_ = false;
     bool captureActive_ = false;
 
     Block inputBlock_{};

@@ -42,25 +42,6 @@ private:
     int64_t remaining_;
 };
 
-// Lifts "Stop noise estimation" for the pass and puts it back afterwards, unless the user
-// changed it meanwhile.
-class TrackingForced {
-public:
-    explicit TrackingForced(ProcessingOptions& options) : options_(options) {
-        lifted_ = options_.StopNoiseEstimation.exchange(false);
-    }
-    ~TrackingForced() {
-        bool expected = false;
-        if (lifted_) options_.StopNoiseEstimation.compare_exchange_strong(expected, true);
-    }
-    TrackingForced(const TrackingForced&) = delete;
-    TrackingForced& operator=(const TrackingForced&) = delete;
-
-private:
-    ProcessingOptions& options_;
-    bool lifted_ = false;
-};
-
 }  // namespace
 
 std::string NoiseStretchProblem(const SaveMode& mode, const SourceInfo& source) {
@@ -89,15 +70,13 @@ bool NoiseLearner::Learn(ByteRange range, const BlockDone& onBlock) {
         error_ = "the source could not be positioned at the start of the noise to learn";
         return false;
     }
-    {
-        TrackingForced tracking(engine_.Options());
-        DecodeBlockSource decoder(stream_);
-        RangeBlockSource stretch(decoder, range);
-        for (;;) {
-            const int n = RunBlockContract(engine_, stretch, true);
-            if (n <= 0) break;
-            if (!onBlock(n)) return false;
-        }
+    engine_.StartLearningPass();
+    DecodeBlockSource decoder(stream_);
+    RangeBlockSource stretch(decoder, range);
+    for (;;) {
+        const int n = RunBlockContract(engine_, stretch, true);
+        if (n <= 0) break;
+        if (!onBlock(n)) return false;
     }
     engine_.PrepareEngineKeepingNoise();
     // The save itself starts at the beginning, whatever part was learnt from.

@@ -53,13 +53,8 @@ public:
 }  // namespace
 
 LiveDenoiser::LiveDenoiser(int channels, double sampleRate) : engine_(options_) {
-    engine_.SetChannels(channels);
     // A rate that is no number or out of all proportion leaves the engine's default rate.
-    engine_.SetSampleRate(sampleRate >= 1.0 && sampleRate <= 1e7 ? static_cast<int>(sampleRate + 0.5) : 0);
-    engine_.BuildAnalysisWindow();
-    engine_.BuildSmoothingKernel();
-    engine_.ResetPreviousMinimum();
-    engine_.ComputeDcCoefficient();
+    engine_.LoadFor(channels, sampleRate >= 1.0 && sampleRate <= 1e7 ? static_cast<int>(sampleRate + 0.5) : 0);
     blockFrames_ = SpectralEngine::kBlockSamples / channels;
     std::lock_guard lock(FftPlanningMutex());
     engine_.PrepareEngine();

@@ -47,10 +47,7 @@ void BM_ProcessedBlockVersusFftFloor(benchmark::State& state) {
     options.DetailAmplifier = true;
     options.Method = method;
     auto engine = std::make_unique<SpectralEngine>(options);
-    engine->SetChannels(channels);
-    engine->BuildAnalysisWindow();
-    engine->BuildSmoothingKernel();
-    engine->ResetPreviousMinimum();
+    engine->LoadFor(channels, AdaptiveDenoiser::kDefaultSampleRate);
     engine->PrepareEngine();
 
     FftwInterface floor;

@@ -67,12 +67,7 @@ void BM_StereoPluginVersusEngine(benchmark::State& state) {
     ProcessingOptions options;
     options.Method = method;
     SpectralEngine engine(options);
-    engine.SetChannels(kChannels);
-    engine.SetSampleRate(kRate);
-    engine.BuildAnalysisWindow();
-    engine.BuildSmoothingKernel();
-    engine.ResetPreviousMinimum();
-    engine.ComputeDcCoefficient();
+    engine.LoadFor(kChannels, kRate);
     engine.PrepareEngine();
     MemorySource source(audio);
 

@@ -107,12 +107,7 @@ int main(int argc, char** argv) {
         options.Method = *murmex::MethodFromName(argv[1]);
         SpectralEngine engine(options);
         murmex::FftwInterface::ImportTunedPlans();
-        engine.SetChannels(pcm.channels);
-        engine.SetSampleRate(pcm.rate);
-        engine.BuildAnalysisWindow();
-        engine.BuildSmoothingKernel();
-        engine.ComputeDcCoefficient();
-        engine.ResetPreviousMinimum();
+        engine.LoadFor(pcm.channels, pcm.rate);
         engine.PrepareEngine();
         // The learning pass stops with the audio: trailing silence would teach a noise floor of zero.
         if (argc == 5) {

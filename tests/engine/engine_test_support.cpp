@@ -24,11 +24,7 @@ LoadedEngine::LoadedEngine(int channels) : engine(std::make_unique<SpectralEngin
 
 void LoadedEngine::Load(int channels) {
     engine->ClearEngineReady();
-    engine->SetChannels(channels);
-    engine->BuildAnalysisWindow();
-    engine->BuildSmoothingKernel();
-    engine->ComputeDcCoefficient();
-    engine->ResetPreviousMinimum();
+    engine->LoadFor(channels, AdaptiveDenoiser::kDefaultSampleRate);
 }
 
 std::vector<int16_t> MakeSignal(size_t samples, const std::function<double(size_t)>& value) {

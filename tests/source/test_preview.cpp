@@ -194,11 +194,7 @@ class PreviewTest : public ::testing::Test {
   }
 
   static void PrepareTables(SpectralEngine& engine) {
-    engine.SetChannels(kChannels);
-    engine.BuildAnalysisWindow();
-    engine.BuildSmoothingKernel();
-    engine.ResetPreviousMinimum();
-    engine.ComputeDcCoefficient();
+    engine.LoadFor(kChannels, AdaptiveDenoiser::kDefaultSampleRate);
   }
 
   PreviewSource Source() const {

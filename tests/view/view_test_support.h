@@ -14,10 +14,7 @@ namespace murmex::test {
 // An engine loaded for `channels` and prepared, as a Play would leave it.
 struct PreparedEngine {
     explicit PreparedEngine(int channels) : engine(std::make_unique<SpectralEngine>(options)) {
-        engine->SetChannels(channels);
-        engine->BuildAnalysisWindow();
-        engine->BuildSmoothingKernel();
-        engine->ResetPreviousMinimum();
+        engine->LoadFor(channels, AdaptiveDenoiser::kDefaultSampleRate);
         engine->PrepareEngine();
     }
 
