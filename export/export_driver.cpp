@@ -68,7 +68,7 @@ bool ExportDriver::SaveAs(const std::string& chosenName, const SourceInfo& sourc
     const int64_t progressTotal = source.LengthBytes > 0 ? source.LengthBytes + learnBytes : 0;
     progressScale_ = progressTotal > 0 ? 1.0f / (static_cast<float>(progressTotal) * 0.001f) : 0.0f;
     decodedTotal_ = 0;
-    progressBytes_ = 0;
+    learntBytes_ = 0;
 
     parts_.Host.EnterExportState();
     try {
@@ -107,7 +107,6 @@ int ExportDriver::ProduceExportBlock() {
     if (!aligned_) {
         const int n = RunBlockContract(parts_.Engine, decoder, true);
         decodedTotal_ += std::max(n, 0);
-        progressBytes_ += std::max(n, 0);
         ReportProgress();
         return n;
     }
@@ -115,7 +114,6 @@ int ExportDriver::ProduceExportBlock() {
     for (;;) {
         RunBlockContract(parts_.Engine, padded, true);
         decodedTotal_ += padded.LastRead();
-        progressBytes_ += padded.LastRead();
         ReportProgress();
         const int n = aligned_->BytesToWrite(padded.LastRead());
         if (n != AlignedFraming::kDropBlock) return std::max(n, 0);
@@ -125,7 +123,7 @@ int ExportDriver::ProduceExportBlock() {
 bool ExportDriver::LearnNoiseFirst() {
     NoiseLearner learner(parts_.Engine, decodeStream_);
     const bool learnt = learner.Learn(*learnRange_, [this](int bytesRead) {
-        progressBytes_ += bytesRead;
+        learntBytes_ += bytesRead;
         ReportProgress();
         return !exportCancelled_;
     });
@@ -135,7 +133,7 @@ bool ExportDriver::LearnNoiseFirst() {
 }
 
 void ExportDriver::ReportProgress() {
-    const float scaled = static_cast<float>(progressBytes_) * progressScale_;
+    const float scaled = static_cast<float>(learntBytes_ + decodedTotal_) * progressScale_;
     if (!(scaled >= 0.0f)) return;
     const int p = static_cast<int>(std::fmin(scaled, 1000.0f));
     if (p % 4 != 0 || p == lastProgressShown_) return;

@@ -126,8 +126,8 @@ private:
     std::atomic<bool> exporting_{false};
     std::atomic<bool> exportCancelled_{false};
     int64_t decodedTotal_ = 0;
-    // Source bytes the learning pass and the save have gone through, for the progress bar.
-    int64_t progressBytes_ = 0;
+    // Source bytes the learning pass went through; with decodedTotal_, the progress bar's count.
+    int64_t learntBytes_ = 0;
     float progressScale_ = 0.0f;
     std::optional<ByteRange> learnRange_;  // set until the learning pass has run
     std::string learnError_;
