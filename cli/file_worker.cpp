@@ -75,8 +75,7 @@ bool FileWorker::Load() {
 
 double FileWorker::SourceSeconds() const {
     const SourceInfo& info = session_.Loader.Info();
-    const double bytesPerSecond = static_cast<double>(info.SampleRate) * static_cast<double>(info.Channels) * 2.0;
-    return bytesPerSecond > 0 && info.LengthBytes > 0 ? static_cast<double>(info.LengthBytes) / bytesPerSecond : 0.0;
+    return info.LengthBytes > 0 ? info.Seconds(info.LengthBytes) : 0.0;
 }
 
 void FileWorker::PrintInfo() {

@@ -21,7 +21,7 @@ EarlyEndCheck::EarlyEndCheck(const SourceInfo& source)
       sourceAtLoad_(source.FileAtLoad),
       lengthCounted_(LengthIsCounted(source.Extension)),
       lengthBytes_(source.LengthBytes),
-      bytesPerSecond_(source.SampleRate * source.Channels * std::max<int64_t>(source.BitsPerSample / 8, 1)) {
+      bytesPerSecond_(source.SampleRate * source.FrameBytes()) {
     if (!lengthCounted_) allowedShortfall_ = std::max(bytesPerSecond_, lengthBytes_ * kEstimatePercent / 100);
 }
 

@@ -11,11 +11,9 @@ namespace murmex {
 
 namespace {
 
-int64_t FrameBytes(const SourceInfo& source) { return source.Channels * (source.BitsPerSample / 8); }
-
 // The first byte of the sample frame at `seconds`.
 int64_t ByteAt(double seconds, const SourceInfo& source) {
-    return static_cast<int64_t>(std::floor(seconds * static_cast<double>(source.SampleRate))) * FrameBytes(source);
+    return static_cast<int64_t>(std::floor(seconds * static_cast<double>(source.SampleRate))) * source.FrameBytes();
 }
 
 std::string SecondsText(double seconds) {
@@ -51,8 +49,8 @@ std::string NoiseStretchProblem(const SaveMode& mode, const SourceInfo& source) 
     if (!std::isfinite(start) || !std::isfinite(end) || start < 0.0 || end <= start) {
         return stretch + " is not a range of seconds from an earlier to a later time";
     }
-    if (source.LengthBytes >= 0 && source.SampleRate > 0 && FrameBytes(source) > 0) {
-        const double length = static_cast<double>(source.LengthBytes / FrameBytes(source)) /
+    if (source.LengthBytes >= 0 && source.SampleRate > 0 && source.FrameBytes() > 0) {
+        const double length = static_cast<double>(source.LengthBytes / source.FrameBytes()) /
                               static_cast<double>(source.SampleRate);
         if (end > length) return stretch + " reaches beyond the end of the source (" + SecondsText(length) + " s)";
     }

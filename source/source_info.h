@@ -1,5 +1,6 @@
 #pragma once
 // The loaded source, as the last load left it. Each load overwrites it, whatever its outcome.
+#include <algorithm>
 #include <cstdint>
 #include <string>
 
@@ -19,6 +20,14 @@ struct SourceInfo {
   float ProgressFactor = 0;   // byte position to progress units (0..1000)
   float SeekFactor = 0;       // progress units to byte position
   FileState FileAtLoad;       // the source file as the load found it, before decoding it
+
+  // Bytes of one sample frame of the decoded audio.
+  int64_t FrameBytes() const { return Channels * std::max<int64_t>(BitsPerSample / 8, 1); }
+  // Seconds of decoded audio in `bytes`; 0 while the rate or the channels are unknown.
+  double Seconds(int64_t bytes) const {
+    const int64_t bytesPerSecond = SampleRate * FrameBytes();
+    return bytesPerSecond > 0 ? static_cast<double>(bytes) / static_cast<double>(bytesPerSecond) : 0.0;
+  }
 };
 
 }  // namespace murmex
