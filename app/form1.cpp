@@ -36,6 +36,7 @@
 #include "app/widgets/skin_label.h"
 #include "app/widgets/smooth_progress_bar.h"
 #include "app/widgets/track_bar.h"
+#include "engine/channel_worker.h"
 #include "engine/processing_options.h"
 #include "engine/spectral_engine.h"
 #include "source/decode_block_source.h"
@@ -135,6 +136,7 @@ void TForm1::FormCreate() {
   };
   writers_ = std::make_unique<ExportWriters>();
   export_ = std::make_unique<ExportDriver>(ExportDriver::Parts{engine_, settings_, *writers_, loader_->Tags(), *this});
+  export_->SetChannelThreads(ChannelWorker::UsableCores() > 1 ? 2 : 1);
   previewDisplay_ = std::make_unique<WindowPreviewDisplay>(*this, engine_);
   player_ = std::make_unique<PreviewPlayer>(engine_, *previewDisplay_);
 

@@ -11,6 +11,7 @@
 
 #include "cli/interrupt.h"
 #include "cli/output_namer.h"
+#include "engine/channel_worker.h"
 #include "export/output_path_check.h"
 #include "export/output_settings.h"
 #include "pipeline/main_thread_queue.h"
@@ -148,6 +149,10 @@ bool BatchRunner::StartWorker(std::size_t file, FileTask::Kind mode) {
     task.Shown = record.Shown;
     task.Output = record.Output;
     task.ShowFileLine = files_.size() > 1;
+    // A stereo save takes a second core for its second channel when fewer saves run at once
+    // than there are cores.
+    const auto atOnce = std::min<std::size_t>(static_cast<std::size_t>(options_.Jobs), roundFiles_.size());
+    task.ChannelThreads = atOnce < static_cast<std::size_t>(ChannelWorker::UsableCores()) ? 2 : 1;
     if (mode == FileTask::Kind::Save && record.Output != kStdioName) outputBefore_[file] = StatFile(record.Output);
     reported_[file].clear();
     const CliOptions& options = options_;

@@ -1,7 +1,5 @@
 #include "cli/cli_options.h"
 
-#include <sched.h>
-
 #include <CLI/CLI.hpp>
 
 #include <algorithm>
@@ -9,8 +7,9 @@
 #include <cmath>
 #include <filesystem>
 #include <string_view>
-#include <thread>
 #include <utility>
+
+#include "engine/channel_worker.h"
 
 namespace murmex {
 
@@ -54,15 +53,7 @@ bool IsKnownFormat(const std::string& format) {
     return std::find(kFormats.begin(), kFormats.end(), format) != kFormats.end();
 }
 
-// The cores this process may run on: under Slurm, taskset or a container's CPU set that can be
-// fewer than the machine has.
-int DefaultJobs() {
-    cpu_set_t allowed;
-    const int cores = ::sched_getaffinity(0, sizeof allowed, &allowed) == 0
-                          ? CPU_COUNT(&allowed)
-                          : static_cast<int>(std::thread::hardware_concurrency());
-    return std::clamp(cores, 1, kMaxJobs);
-}
+int DefaultJobs() { return std::clamp(ChannelWorker::UsableCores(), 1, kMaxJobs); }
 
 // The words of the command line as CLI11 collects them; turned into CliOptions, with the
 // project's own wording for wrong values, once the whole line has been read.

@@ -36,6 +36,7 @@ FileWorker::FileWorker(const CliOptions& options, WorkerChannel& channel, std::F
 
 int FileWorker::Run(const FileTask& task) {
     task_ = task;
+    session_.Driver.SetChannelThreads(task_.ChannelThreads);
     if (!Load()) {
         channel_.Finished("failed", 0.0);
         return 1;

@@ -23,6 +23,7 @@ struct FileTask {
     std::string Shown;   // the input as the messages name it
     std::string Output;  // Save: the file to write; "-" is standard output
     bool ShowFileLine = false;  // Info: start with "file: <input>" (several inputs)
+    int ChannelThreads = 1;     // Save: threads a stereo file's engine may use
 };
 
 // Runs one task on the window's own load and save code. The audio library must be initialised

@@ -216,8 +216,8 @@ MURMEX_VECTOR_CLONES void AdaptiveDenoiser::ComputeGains(int channel, const floa
     const float dd = constants_.decisionDirected;
     const float bias = s.bias;
     const float floor = s.binFloor;
-    float* __restrict wiener = wienerScratch_.data();
-    float* __restrict lsa = lsaScratch_.data();
+    float* __restrict wiener = wienerScratch_[channel].data();
+    float* __restrict lsa = lsaScratch_[channel].data();
     for (int k = 0; k < kBins; ++k) {
         const float lambda = std::max(std::max(noise[k], captured[k]) * bias, kSmallestPower);
         biasedNoise[k] = lambda;

@@ -55,7 +55,8 @@ public:
     // Once per block before its channels: reads the options and follows "Capture minima".
     FrameSettings BeginBlock(const ProcessingOptions& options, bool learning);
     // Filters one channel's spectrum (kBins interleaved re/im pairs) in place. power receives
-    // |Y|^2 and biasedNoise the noise estimate the gain used, for the spectrum display.
+    // |Y|^2 and biasedNoise the noise estimate the gain used, for the spectrum display. The two
+    // channels of a block may run at once on two threads: each touches only its own state.
     void ProcessChannel(int channel, float* spectrum, float* power, float* biasedNoise,
                         const FrameSettings& settings);
     // Once per block after its channels. The count stops once the warm-up is over, so that a
@@ -105,9 +106,10 @@ private:
     BinArray previousClean_{};
     BinArray captured_{};
     BinArray gain_{};
-    // Per-frame scratch of one channel, kept here so that a block never allocates.
-    std::array<float, kBins> wienerScratch_{};
-    std::array<float, kBins> lsaScratch_{};
+    // Per-frame scratch, one per channel so that the channels of a block can run on two
+    // threads, kept here so that a block never allocates.
+    std::array<std::array<float, kBins>, kMaxChannels> wienerScratch_{};
+    std::array<std::array<float, kBins>, kMaxChannels> lsaScratch_{};
 };
 
 }  // namespace murmex

@@ -24,31 +24,37 @@ constexpr const char* kTunedPlans = R"((fftw-3.3.10 fftwf_wisdom #x9e7d4dee #xdb
 }  // namespace
 
 FftwInterface::FftwInterface() {
-    input_ = fftwf_alloc_real(kSize);
-    spectrum_ = fftwf_alloc_complex(kBins);
-    output_ = fftwf_alloc_real(kSize);
-    if (input_ == nullptr || spectrum_ == nullptr || output_ == nullptr) {
-        fftwf_free(input_);
-        fftwf_free(spectrum_);
-        fftwf_free(output_);
-        throw std::bad_alloc();
+    for (int lane = 0; lane < kLanes; ++lane) {
+        input_[lane] = fftwf_alloc_real(kSize);
+        spectrum_[lane] = fftwf_alloc_complex(kBins);
+        output_[lane] = fftwf_alloc_real(kSize);
+        if (input_[lane] == nullptr || spectrum_[lane] == nullptr || output_[lane] == nullptr) {
+            FreeBuffers();
+            throw std::bad_alloc();
+        }
     }
     ZeroBuffers();
 }
 
 FftwInterface::~FftwInterface() {
     ReleasePlans();
-    fftwf_free(input_);
-    fftwf_free(spectrum_);
-    fftwf_free(output_);
+    FreeBuffers();
+}
+
+void FftwInterface::FreeBuffers() {
+    for (int lane = 0; lane < kLanes; ++lane) {
+        fftwf_free(input_[lane]);
+        fftwf_free(spectrum_[lane]);
+        fftwf_free(output_[lane]);
+    }
 }
 
 void FftwInterface::CreatePlans() {
     ReleasePlans();
     ImportTunedPlans();
     ZeroBuffers();
-    forward_ = fftwf_plan_dft_r2c_1d(kSize, input_, spectrum_, FFTW_MEASURE);
-    inverse_ = fftwf_plan_dft_c2r_1d(kSize, spectrum_, output_, FFTW_MEASURE);
+    forward_ = fftwf_plan_dft_r2c_1d(kSize, input_[0], spectrum_[0], FFTW_MEASURE);
+    inverse_ = fftwf_plan_dft_c2r_1d(kSize, spectrum_[0], output_[0], FFTW_MEASURE);
     if (!HasPlans()) {
         ReleasePlans();
         throw std::runtime_error("FFTW could not plan the 2048-point transforms");
@@ -72,9 +78,11 @@ void FftwInterface::ReleasePlans() {
 }
 
 void FftwInterface::ZeroBuffers() {
-    std::fill_n(input_, kSize, 0.0f);
-    std::fill_n(FftSpectrum(), 2 * kBins, 0.0f);
-    std::fill_n(output_, kSize, 0.0f);
+    for (int lane = 0; lane < kLanes; ++lane) {
+        std::fill_n(input_[lane], kSize, 0.0f);
+        std::fill_n(FftSpectrum(lane), 2 * kBins, 0.0f);
+        std::fill_n(output_[lane], kSize, 0.0f);
+    }
 }
 
 }  // namespace murmex

@@ -4,13 +4,16 @@
 
 namespace murmex {
 
-// The single-precision FFTW binding of the engine: three fixed buffers and the forward and
-// inverse 2048-point real transforms planned on them. Plans must be made and released on the
-// main thread only, because the FFTW planner is not thread-safe.
+// The single-precision FFTW binding of the engine: the forward and inverse 2048-point real
+// transforms, planned on lane 0's three fixed buffers, and a second lane of buffers that the same
+// plans run on, so that two threads can each transform a channel at once (FFTW executes a plan
+// on other buffers of the same alignment with the same arithmetic). Plans must be made and
+// released on the main thread only, because the FFTW planner is not thread-safe.
 class FftwInterface {
 public:
     static constexpr int kSize = 2048;
     static constexpr int kBins = kSize / 2 + 1;
+    static constexpr int kLanes = 2;
 
     FftwInterface();
     ~FftwInterface();
@@ -38,23 +41,24 @@ public:
     // How many times plans have been made; lets callers see whether a run reused them.
     int PlansCreated() const { return plansCreated_; }
 
-    void ExecuteForward() { fftwf_execute(forward_); }
-    void ExecuteInverse() { fftwf_execute(inverse_); }
+    void ExecuteForward(int lane = 0) { fftwf_execute_dft_r2c(forward_, input_[lane], spectrum_[lane]); }
+    void ExecuteInverse(int lane = 0) { fftwf_execute_dft_c2r(inverse_, spectrum_[lane], output_[lane]); }
 
-    float* FftInput() { return input_; }
-    const float* FftInput() const { return input_; }
+    float* FftInput(int lane = 0) { return input_[lane]; }
+    const float* FftInput(int lane = 0) const { return input_[lane]; }
     // kBins complex values as interleaved (real, imaginary) pairs.
-    float* FftSpectrum() { return reinterpret_cast<float*>(spectrum_); }
-    const float* FftSpectrum() const { return reinterpret_cast<const float*>(spectrum_); }
+    float* FftSpectrum(int lane = 0) { return reinterpret_cast<float*>(spectrum_[lane]); }
+    const float* FftSpectrum(int lane = 0) const { return reinterpret_cast<const float*>(spectrum_[lane]); }
     // Unnormalised inverse: kSize times the true inverse transform.
-    const float* FftOutput() const { return output_; }
+    const float* FftOutput(int lane = 0) const { return output_[lane]; }
 
 private:
     void ZeroBuffers();
+    void FreeBuffers();
 
-    float* input_ = nullptr;
-    fftwf_complex* spectrum_ = nullptr;
-    float* output_ = nullptr;
+    float* input_[kLanes] = {};
+    fftwf_complex* spectrum_[kLanes] = {};
+    float* output_[kLanes] = {};
     fftwf_plan forward_ = nullptr;
     fftwf_plan inverse_ = nullptr;
     int plansCreated_ = 0;

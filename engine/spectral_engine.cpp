@@ -95,8 +95,18 @@ void WindowChannel(const int16_t* history, int channels, const float* window, Sa
 }  // namespace
 
 SpectralEngine::SpectralEngine(ProcessingOptions& options) : options_(options) {
-    oddSmoothed_.fill(kMinimumSearchStart);
-    oddPreviousSmoothed_.fill(kMinimumSearchStart);
+    for (LaneScratch& lane : lanes_) {
+        lane.oddSmoothed.fill(kMinimumSearchStart);
+        lane.oddPreviousSmoothed.fill(kMinimumSearchStart);
+    }
+}
+
+void SpectralEngine::SetChannelThreads(int threads) {
+    if (threads > 1 && !channelWorker_) {
+        channelWorker_ = std::make_unique<ChannelWorker>();
+    } else if (threads <= 1) {
+        channelWorker_.reset();
+    }
 }
 
 void SpectralEngine::SetChannels(int channels) {
@@ -187,10 +197,10 @@ void SpectralEngine::ShiftHistory() {
     std::copy(inputBlock_.begin(), inputBlock_.end(), analysisHistory_.begin() + kBlockSamples);
 }
 
-MURMEX_VECTOR_CLONES void SpectralEngine::AnalyseChannel(int channel, bool spectral) {
+MURMEX_VECTOR_CLONES void SpectralEngine::AnalyseChannel(int channel, int lane, bool spectral) {
     const int16_t* history = analysisHistory_.data() + channel;
     if (spectral) {
-        WindowChannel(history, channels_, analysisWindow_.data(), fft_.FftInput(), frameLength_);
+        WindowChannel(history, channels_, analysisWindow_.data(), fft_.FftInput(lane), frameLength_);
     } else {
         WindowChannel(history, channels_, analysisWindow_.data(), frames_.data() + channel * frameLength_, frameLength_);
     }
@@ -220,15 +230,16 @@ MURMEX_VECTOR_CLONES void SpectralEngine::UpdateTrackers(int channel, bool useCa
     }
 }
 
-MURMEX_VECTOR_CLONES void SpectralEngine::TrackNoise(int channel) {
+MURMEX_VECTOR_CLONES void SpectralEngine::TrackNoise(int channel, int lane) {
+    LaneScratch& scratch = lanes_[lane];
     const int base = channel * kBins;
     // Distinct arrays, promised to the compiler so that the loop runs in vector registers.
     float* __restrict smoothed = smoothedPower_.data() + base;
     const float* __restrict power = binPower_.data() + base;
     float* __restrict tracker = noiseTracker_.data() + base;
-    float* __restrict packedPower = power_.data();
-    float* __restrict before = oddPreviousSmoothed_.data() + kMinimumPad;
-    float* __restrict after = oddSmoothed_.data() + kMinimumPad;
+    float* __restrict packedPower = scratch.power.data();
+    float* __restrict before = scratch.oddPreviousSmoothed.data() + kMinimumPad;
+    float* __restrict after = scratch.oddSmoothed.data() + kMinimumPad;
     const float w0 = smoothingKernel_[0];
     const float w1 = smoothingKernel_[1];
     const float w2 = smoothingKernel_[2];
@@ -242,9 +253,9 @@ MURMEX_VECTOR_CLONES void SpectralEngine::TrackNoise(int channel) {
     // power, those above k still the previous frame's. The pads hold the search's start value.
     for (int m = 0; m < kOddBins; ++m) {
         float minimum = kMinimumSearchStart;
-        for (int j = 0; j <= kMinimumPad; ++j) minimum = std::min(minimum, oddSmoothed_[m + j]);
+        for (int j = 0; j <= kMinimumPad; ++j) minimum = std::min(minimum, scratch.oddSmoothed[m + j]);
         for (int j = kMinimumPad + 1; j <= 2 * kMinimumPad; ++j) {
-            minimum = std::min(minimum, oddPreviousSmoothed_[m + j]);
+            minimum = std::min(minimum, scratch.oddPreviousSmoothed[m + j]);
         }
         StoreOddBin(localMinimum_, base + 2 * m + 1, minimum);
     }
@@ -275,26 +286,27 @@ MURMEX_VECTOR_CLONES void SpectralEngine::ComputeGains(int channel) {
     }
 }
 
-MURMEX_VECTOR_CLONES void SpectralEngine::BuildSynthesisGains(int channel) {
+MURMEX_VECTOR_CLONES void SpectralEngine::BuildSynthesisGains(int channel, int lane) {
     const float* gain = binGain_.data() + channel * kBins;
-    synthesisGain_[0] = 1.0f;
-    synthesisGain_[1] = std::fabs(gain[1]);
-    synthesisGain_[2] = synthesisGain_[1];
+    float* __restrict synthesis = lanes_[lane].synthesisGain.data();
+    synthesis[0] = 1.0f;
+    synthesis[1] = std::fabs(gain[1]);
+    synthesis[2] = synthesis[1];
     for (int k = 3; k <= kLastOddBin; k += 2) {
-        synthesisGain_[k] = std::fabs(gain[k]);
-        synthesisGain_[k + 1] = std::fabs(gain[k] + gain[k - 2]) * 0.5f;
+        synthesis[k] = std::fabs(gain[k]);
+        synthesis[k + 1] = std::fabs(gain[k] + gain[k - 2]) * 0.5f;
     }
     // Bin 1 lies below the boosted range, so it needs no special case here.
     if (!options_.DetailAmplifier.load(std::memory_order_relaxed)) return;
     for (int k = kDetailAboveBin + 2; k <= kLastOddBin; k += 2) {
-        const float factor = synthesisGain_[k] > kDetailGainThreshold ? kDetailFactor : 1.0f;
-        synthesisGain_[k] *= factor;
-        synthesisGain_[k + 1] *= factor;
+        const float factor = synthesis[k] > kDetailGainThreshold ? kDetailFactor : 1.0f;
+        synthesis[k] *= factor;
+        synthesis[k + 1] *= factor;
     }
 }
 
-MURMEX_VECTOR_CLONES void SpectralEngine::ScaleInverse(int channel) {
-    const float* output = fft_.FftOutput();
+MURMEX_VECTOR_CLONES void SpectralEngine::ScaleInverse(int channel, int lane) {
+    const float* output = fft_.FftOutput(lane);
     const int length = frameLength_;  // a local copy, as the frame is written through an int pointer
     int32_t* frame = frames_.data() + channel * length;
     // Almost every frame stays within 32 bits, where truncation and the arithmetic shift run
@@ -313,9 +325,9 @@ MURMEX_VECTOR_CLONES void SpectralEngine::ScaleInverse(int channel) {
     }
 }
 
-MURMEX_VECTOR_CLONES void SpectralEngine::SpectralStage(int channel) {
-    fft_.ExecuteForward();
-    float* spectrum = fft_.FftSpectrum();
+MURMEX_VECTOR_CLONES void SpectralEngine::SpectralStage(int channel, int lane) {
+    fft_.ExecuteForward(lane);
+    float* spectrum = fft_.FftSpectrum(lane);
     float* power = binPower_.data() + channel * kBins;
     for (int b = 0; b < kBins; ++b) {
         const float re = spectrum[2 * b];
@@ -326,17 +338,18 @@ MURMEX_VECTOR_CLONES void SpectralEngine::SpectralStage(int channel) {
     // depends on its neighbours, but its gain only on the bin itself and, for the even bin
     // above it, on the gain two bins below. Splitting them lets the gain arithmetic of many
     // bins overlap.
-    TrackNoise(channel);
+    TrackNoise(channel, lane);
     ComputeGains(channel);
-    BuildSynthesisGains(channel);
+    BuildSynthesisGains(channel, lane);
 
     // The Nyquist bin passes unchanged.
+    const float* synthesisGain = lanes_[lane].synthesisGain.data();
     for (int b = 0; b < kBins - 1; ++b) {
-        spectrum[2 * b] *= synthesisGain_[b];
-        spectrum[2 * b + 1] *= synthesisGain_[b];
+        spectrum[2 * b] *= synthesisGain[b];
+        spectrum[2 * b + 1] *= synthesisGain[b];
     }
-    fft_.ExecuteInverse();
-    ScaleInverse(channel);
+    fft_.ExecuteInverse(lane);
+    ScaleInverse(channel, lane);
 }
 
 MURMEX_VECTOR_CLONES void SpectralEngine::OverlapAdd() {
@@ -367,28 +380,39 @@ void SpectralEngine::UpdateCapture() {
     captureActive_ = captureMinima;
 }
 
-void SpectralEngine::AdaptiveStage(int channel, const AdaptiveDenoiser::FrameSettings& settings) {
-    fft_.ExecuteForward();
-    adaptive_.ProcessChannel(channel, fft_.FftSpectrum(), binPower_.data() + channel * kBins,
+void SpectralEngine::AdaptiveStage(int channel, int lane, const AdaptiveDenoiser::FrameSettings& settings) {
+    fft_.ExecuteForward(lane);
+    adaptive_.ProcessChannel(channel, fft_.FftSpectrum(lane), binPower_.data() + channel * kBins,
                              biasedNoise_.data() + channel * kBins, settings);
-    fft_.ExecuteInverse();
-    ScaleInverse(channel);
+    fft_.ExecuteInverse(lane);
+    ScaleInverse(channel, lane);
 }
 
-void SpectralEngine::ProcessBlock(bool process) {
-    const bool spectral = process && fft_.HasPlans();
-    const bool adaptive = spectral && options_.Method.load(std::memory_order_relaxed) == NoiseReductionMethod::Adaptive;
-    AdaptiveDenoiser::FrameSettings settings;
-    if (adaptive) settings = adaptive_.BeginBlock(options_, learning_);
-    for (int c = 0; c < channels_; ++c) {
-        AnalyseChannel(c, spectral);
-        if (adaptive) {
-            AdaptiveStage(c, settings);
-        } else if (spectral) {
-            SpectralStage(c);
-        }
+void SpectralEngine::RunChannel(int channel, int lane) {
+    AnalyseChannel(channel, lane, blockPlan_.spectral);
+    if (blockPlan_.adaptive) {
+        AdaptiveStage(channel, lane, blockPlan_.settings);
+    } else if (blockPlan_.spectral) {
+        SpectralStage(channel, lane);
     }
-    if (adaptive) adaptive_.EndBlock();
+}
+
+void SpectralEngine::RunSecondChannel(void* engine) { static_cast<SpectralEngine*>(engine)->RunChannel(1, 1); }
+
+void SpectralEngine::ProcessBlock(bool process) {
+    blockPlan_.spectral = process && fft_.HasPlans();
+    blockPlan_.adaptive = blockPlan_.spectral &&
+                          options_.Method.load(std::memory_order_relaxed) == NoiseReductionMethod::Adaptive;
+    if (blockPlan_.adaptive) blockPlan_.settings = adaptive_.BeginBlock(options_, learning_);
+    // A frame that is only windowed costs less than handing it over.
+    if (channelWorker_ && channels_ == 2 && blockPlan_.spectral) {
+        channelWorker_->Start(&SpectralEngine::RunSecondChannel, this);
+        RunChannel(0, 0);
+        channelWorker_->Wait();
+    } else {
+        for (int c = 0; c < channels_; ++c) RunChannel(c, 0);
+    }
+    if (blockPlan_.adaptive) adaptive_.EndBlock();
     OverlapAdd();
     UpdateCapture();
     std::copy_n(outputAccumulator_.begin(), kBlockSamples, outputBlock_.begin());

@@ -2,8 +2,10 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 
 #include "engine/adaptive_denoiser.h"
+#include "engine/channel_worker.h"
 #include "engine/dc_offset_filter.h"
 #include "engine/fftw_interface.h"
 #include "engine/processing_options.h"
@@ -17,7 +19,9 @@ namespace murmex {
 //
 // All state lives in fixed arrays, so processing a block never allocates. PrepareEngine, the
 // table builders and the set-up calls run on the main thread while no block is processed;
-// ProcessBlock and RemoveDcOffset run on the one thread that drives a preview or a save.
+// ProcessBlock and RemoveDcOffset run on the one thread that drives a preview or a save, which
+// may hand the second channel of a stereo block to a thread of the engine's own
+// (SetChannelThreads): the channels share no state, only the read-only history and tables.
 class SpectralEngine {
 public:
     static constexpr int kFftSize = FftwInterface::kSize;
@@ -55,6 +59,12 @@ public:
     void ComputeDcCoefficient() { dcFilter_.ComputeDcCoefficient(); }
     void BuildAnalysisWindow();
     void BuildSmoothingKernel();
+    // Set-up call (main thread, no block running): with 2, the second channel of each stereo
+    // block runs on a second thread while the calling thread runs the first, which halves the
+    // time a block takes where a core is free; with 1, both run on the calling thread. The
+    // output is the same bit for bit either way.
+    void SetChannelThreads(int threads);
+    int ChannelThreads() const { return channelWorker_ ? 2 : 1; }
     // Every load step above at once, for what loads no file: the plugin, benchmarks and tests.
     void LoadFor(int channels, int sampleRate) {
         SetChannels(channels);
@@ -133,16 +143,20 @@ private:
     friend class LearntNoise;
 
     void PrepareRun(bool keepEstimate);
+    // One channel of the current block, from the analysis to its frame for the overlap-add, on
+    // the FFT buffers and scratch of `lane` (one lane per thread that runs channels).
+    void RunChannel(int channel, int lane);
+    static void RunSecondChannel(void* engine);
     // The windowed frame goes to the FFT input for the spectral stage, else straight to the
     // frame that the overlap-add takes.
-    void AnalyseChannel(int channel, bool spectral);
-    void SpectralStage(int channel);
-    void AdaptiveStage(int channel, const AdaptiveDenoiser::FrameSettings& settings);
+    void AnalyseChannel(int channel, int lane, bool spectral);
+    void SpectralStage(int channel, int lane);
+    void AdaptiveStage(int channel, int lane, const AdaptiveDenoiser::FrameSettings& settings);
     // Step back from the unnormalised inverse transform to sample units in the channel's frame.
-    void ScaleInverse(int channel);
-    void TrackNoise(int channel);
+    void ScaleInverse(int channel, int lane);
+    void TrackNoise(int channel, int lane);
     void ComputeGains(int channel);
-    void BuildSynthesisGains(int channel);
+    void BuildSynthesisGains(int channel, int lane);
     // Trackers and estimates of the odd bins from their neighbourhood minima, which are already
     // in LocalMinimum; useCapture: a capture is held and "Capture minima" is on.
     void UpdateTrackers(int channel, bool useCapture);
@@ -160,6 +174,15 @@ private:
     bool engineReady_ = false;
     bool learning_ = false;
     bool captureActive_ = false;
+    std::unique_ptr<ChannelWorker> channelWorker_;
+
+    // What ProcessBlock decided for the current block, read by both channels' threads.
+    struct BlockPlan {
+        bool spectral = false;
+        bool adaptive = false;
+        AdaptiveDenoiser::FrameSettings settings;
+    };
+    BlockPlan blockPlan_;
 
     Block inputBlock_{};
     std::array<int16_t, kFftSize> analysisHistory_{};
@@ -187,15 +210,19 @@ private:
     // Frame-local scratch, kept here so that a block never allocates.
     // The frames to overlap-add, channel c's from c * FrameLength on (sample units).
     std::array<int32_t, kFftSize> frames_{};
-    // Powers of the odd bins packed together, behind a 0 for the bin before bin 1.
-    std::array<float, kBins / 2 + 1> power_{};
-    std::array<float, kBins> synthesisGain_{};
-    // Smoothed power of the odd bins packed together, before and after this frame's update,
-    // with pads on both sides so that the neighbourhood minimum needs no edge cases.
     static constexpr int kOddBins = kBins / 2;
     static constexpr int kMinimumPad = 4;  // odd bins on each side: 8 bins
-    std::array<float, kOddBins + 2 * kMinimumPad> oddSmoothed_{};
-    std::array<float, kOddBins + 2 * kMinimumPad> oddPreviousSmoothed_{};
+    // The scratch of one thread's channel: a lane, like the FFT's.
+    struct LaneScratch {
+        // Powers of the odd bins packed together, behind a 0 for the bin before bin 1.
+        std::array<float, kBins / 2 + 1> power{};
+        std::array<float, kBins> synthesisGain{};
+        // Smoothed power of the odd bins packed together, before and after this frame's update,
+        // with pads on both sides so that the neighbourhood minimum needs no edge cases.
+        std::array<float, kOddBins + 2 * kMinimumPad> oddSmoothed{};
+        std::array<float, kOddBins + 2 * kMinimumPad> oddPreviousSmoothed{};
+    };
+    std::array<LaneScratch, FftwInterface::kLanes> lanes_{};
 };
 
 }  // namespace murmex

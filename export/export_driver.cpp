@@ -52,6 +52,7 @@ bool ExportDriver::SaveAs(const std::string& chosenName, const SourceInfo& sourc
     decodeStream_ = decodeStream;
 
     SpectralEngine& engine = parts_.Engine;
+    engine.SetChannelThreads(source.Channels == 2 ? channelThreads_ : 1);
     engine.PrepareEngine();
     engine.BuildAnalysisWindow();
     engine.BuildSmoothingKernel();
@@ -262,6 +263,8 @@ bool ExportDriver::MP3Out1Done() {
 }
 
 void ExportDriver::LeaveExportState() {
+    // The engine is idle here; its second thread is not kept for the preview.
+    parts_.Engine.SetChannelThreads(1);
     exporting_ = false;
     parts_.Host.LeaveExportState();
 }

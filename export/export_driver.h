@@ -60,6 +60,9 @@ public:
     // Applies to the saves that follow; set it while no save runs.
     void SetSaveMode(const SaveMode& mode) { saveMode_ = mode; }
     const SaveMode& Mode() const { return saveMode_; }
+    // Threads a stereo save's engine may use (1 or 2), for the saves that follow: 2 where a core
+    // would otherwise stay idle. A preview keeps to one thread whatever this says.
+    void SetChannelThreads(int threads) { channelThreads_ = threads; }
 
     // "Cancel": the worker ends the export after the block it is on.
     void Cancel() { exportCancelled_ = true; }
@@ -110,6 +113,7 @@ private:
 
     Parts parts_;
     SaveMode saveMode_;
+    int channelThreads_ = 1;
     HSTREAM decodeStream_ = 0;
     TAuOutput* chosenWriter_ = nullptr;
     std::string outputFileName_;

@@ -89,6 +89,52 @@ void BM_ProcessedBlockVersusFftFloor(benchmark::State& state) {
 BENCHMARK(BM_ProcessedBlockVersusFftFloor)
     ->ArgsProduct({{1, 2}, {static_cast<int>(NoiseReductionMethod::Classic), static_cast<int>(NoiseReductionMethod::Adaptive)}});
 
+// Wall time of a run of stereo blocks with the second channel on a thread of its own, against
+// the same blocks on one thread, in one run: what a save gains where a core is free.
+void BM_StereoBlocksOnTwoThreads(benchmark::State& state) {
+    const auto method = static_cast<NoiseReductionMethod>(state.range(0));
+    ProcessingOptions options;
+    options.DetailAmplifier = true;
+    options.Method = method;
+    auto engine = std::make_unique<SpectralEngine>(options);
+    engine->LoadFor(2, AdaptiveDenoiser::kDefaultSampleRate);
+    engine->PrepareEngine();
+    const size_t blocks = 256;
+    const auto input = NoisyTone(blocks * SpectralEngine::kBlockSamples);
+    const auto runBlocks = [&] {
+        const auto start = std::chrono::steady_clock::now();
+        for (size_t block = 0; block < blocks; ++block) {
+            std::copy_n(input.begin() + static_cast<std::ptrdiff_t>(block * SpectralEngine::kBlockSamples),
+                        SpectralEngine::kBlockSamples, engine->InputBlockData());
+            engine->ShiftHistory();
+            engine->ProcessBlock(true);
+            benchmark::DoNotOptimize(engine->OutputBlock().data());
+        }
+        return std::chrono::steady_clock::now() - start;
+    };
+    std::chrono::steady_clock::duration oneThread{};
+    std::chrono::steady_clock::duration twoThreads{};
+    for (auto _ : state) {
+        engine->SetChannelThreads(1);
+        oneThread += runBlocks();
+        engine->SetChannelThreads(2);
+        twoThreads += runBlocks();
+    }
+    const double perBlock = static_cast<double>(state.iterations()) * static_cast<double>(blocks);
+    const auto micros = [&](std::chrono::steady_clock::duration d) {
+        return std::chrono::duration<double, std::micro>(d).count() / perBlock;
+    };
+    state.counters["one_thread_us"] = micros(oneThread);
+    state.counters["two_threads_us"] = micros(twoThreads);
+    state.counters["speedup"] = static_cast<double>(oneThread.count()) / static_cast<double>(twoThreads.count());
+    state.SetLabel(std::string("stereo ") + std::string(MethodName(method)));
+}
+
+BENCHMARK(BM_StereoBlocksOnTwoThreads)
+    ->Arg(static_cast<int>(NoiseReductionMethod::Classic))
+    ->Arg(static_cast<int>(NoiseReductionMethod::Adaptive))
+    ->UseRealTime();
+
 }  // namespace
 }  // namespace murmex
 

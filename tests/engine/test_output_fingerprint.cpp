@@ -133,10 +133,13 @@ struct RunHashes {
 
 // Processes kBlocksPerRun blocks, flipping the switches, moving the two sliders, turning
 // preview reduction off and starting new runs at random blocks.
-RunHashes RunMixture(int channels, unsigned seed) {
+RunHashes RunMixture(int channels, unsigned seed, int threads = 1,
+                     NoiseReductionMethod method = NoiseReductionMethod::Classic) {
     LoadedEngine loaded(channels);
     SpectralEngine& engine = *loaded.engine;
     ProcessingOptions& options = loaded.options;
+    options.Method = method;
+    engine.SetChannelThreads(threads);
     MixtureGenerator input(channels, seed);
     std::mt19937 events(seed + 1000);
     std::uniform_int_distribution<int> percent(0, 99);
@@ -203,12 +206,22 @@ TEST_F(OutputFingerprint, MonoMixtureMatchesRecordedHashes) {
 
 TEST_F(OutputFingerprint, StereoMixtureMatchesRecordedHashes) {
     const RunHashes hashes = RunMixture(2, 8);
+    const RunHashes twoThreads = RunMixture(2, 8, 2);
+    EXPECT_EQ(twoThreads.output, hashes.output);
+    EXPECT_EQ(twoThreads.state, hashes.state);
     EXPECT_EQ(hashes.output, (std::vector<uint64_t>{
                                  17260792947486409039ull, 6960618577124542910ull, 4818982701717427658ull,
                                  14315863055057760494ull, 17176000172080407320ull, 2876077789825625425ull}));
     EXPECT_EQ(hashes.state, (std::vector<uint64_t>{
                                  15593884407156257575ull, 8741846156133308813ull, 9023126826279381471ull,
                                  11253015472802283207ull, 6807471807886589044ull, 10390586344959178077ull}));
+}
+
+TEST_F(OutputFingerprint, AdaptiveStereoIsTheSameOnTwoThreads) {
+    const RunHashes one = RunMixture(2, 9, 1, NoiseReductionMethod::Adaptive);
+    const RunHashes two = RunMixture(2, 9, 2, NoiseReductionMethod::Adaptive);
+    EXPECT_EQ(two.output, one.output);
+    EXPECT_EQ(two.state, one.state);
 }
 
 }  // namespace
