@@ -207,7 +207,8 @@ MURMEX_VECTOR_CLONES void AdaptiveDenoiser::TrackNoise(int channel, const float*
 }
 
 MURMEX_VECTOR_CLONES void AdaptiveDenoiser::ComputeGains(int channel, const float* __restrict power,
-                                                          float* __restrict biasedNoise, const FrameSettings& s) {
+                                                          float* __restrict biasedNoise, const FrameSettings& s,
+                                                          Scratch& scratch) {
     const int base = channel * kBins;
     const float* __restrict noise = gainNoise_.data() + base;
     const float* __restrict captured = captured_.data() + base;
@@ -216,8 +217,8 @@ MURMEX_VECTOR_CLONES void AdaptiveDenoiser::ComputeGains(int channel, const floa
     const float dd = constants_.decisionDirected;
     const float bias = s.bias;
     const float floor = s.binFloor;
-    float* __restrict wiener = wienerScratch_[channel].data();
-    float* __restrict lsa = lsaScratch_[channel].data();
+    float* __restrict wiener = scratch.wiener.data();
+    float* __restrict lsa = scratch.lsa.data();
     for (int k = 0; k < kBins; ++k) {
         const float lambda = std::max(std::max(noise[k], captured[k]) * bias, kSmallestPower);
         biasedNoise[k] = lambda;
@@ -253,7 +254,7 @@ MURMEX_VECTOR_CLONES void AdaptiveDenoiser::ComputeGains(int channel, const floa
     }
 }
 
-void AdaptiveDenoiser::ProcessChannel(int channel, float* spectrum, float* power, float* biasedNoise,
+void AdaptiveDenoiser::ProcessChannel(int channel, Scratch& scratch, float* spectrum, float* power, float* biasedNoise,
                                       const FrameSettings& settings) {
     for (int k = 0; k < kBins; ++k) power[k] = spectrum[2 * k] * spectrum[2 * k] + spectrum[2 * k + 1] * spectrum[2 * k + 1];
     if (framesSinceReset_ == 0 && settings.track) {
@@ -261,7 +262,7 @@ void AdaptiveDenoiser::ProcessChannel(int channel, float* spectrum, float* power
     } else if (settings.track) {
         TrackNoise(channel, power);
     }
-    ComputeGains(channel, power, biasedNoise, settings);
+    ComputeGains(channel, power, biasedNoise, settings, scratch);
     const float* gain = gain_.data() + channel * kBins;
     for (int k = 0; k < kBins; ++k) {
         spectrum[2 * k] *= gain[k];

@@ -54,10 +54,17 @@ public:
     void Reset(bool keepNoise);
     // Once per block before its channels: reads the options and follows "Capture minima".
     FrameSettings BeginBlock(const ProcessingOptions& options, bool learning);
+    // Per-frame working space of one channel, which the caller keeps (one per thread that runs
+    // channels) so that a block never allocates.
+    struct Scratch {
+        std::array<float, kBins> wiener{};
+        std::array<float, kBins> lsa{};
+    };
+
     // Filters one channel's spectrum (kBins interleaved re/im pairs) in place. power receives
     // |Y|^2 and biasedNoise the noise estimate the gain used, for the spectrum display. The two
     // channels of a block may run at once on two threads: each touches only its own state.
-    void ProcessChannel(int channel, float* spectrum, float* power, float* biasedNoise,
+    void ProcessChannel(int channel, Scratch& scratch, float* spectrum, float* power, float* biasedNoise,
                         const FrameSettings& settings);
     // Once per block after its channels. The count stops once the warm-up is over, so that a
     // plugin left running for months never overflows it.
@@ -83,7 +90,7 @@ private:
     float LsaFactor(float v) const;
     void StartTracking(int channel, const float* power);
     void TrackNoise(int channel, const float* power);
-    void ComputeGains(int channel, const float* power, float* biasedNoise, const FrameSettings& s);
+    void ComputeGains(int channel, const float* power, float* biasedNoise, const FrameSettings& s, Scratch& scratch);
 
     // exp(E1(v) / 2) of the log-spectral-amplitude gain, on a grid of 16 points per octave of v
     // from 2^-12 to 2^6, indexed straight from the bits of v (see adaptive_denoiser.cpp).
@@ -106,10 +113,6 @@ private:
     BinArray previousClean_{};
     BinArray captured_{};
     BinArray gain_{};
-    // Per-frame scratch, one per channel so that the channels of a block can run on two
-    // threads, kept here so that a block never allocates.
-    std::array<std::array<float, kBins>, kMaxChannels> wienerScratch_{};
-    std::array<std::array<float, kBins>, kMaxChannels> lsaScratch_{};
 };
 
 }  // namespace murmex

@@ -4,12 +4,16 @@
 
 namespace murmex {
 
-int RunBlockContract(SpectralEngine& engine, BlockSource& source, bool process) {
-    const int bytesRead = std::min(source.ReadBlock(engine.InputBlockData(), SpectralEngine::kBlockBytes),
-                                   SpectralEngine::kBlockBytes);
+int ReadInputBlock(SpectralEngine& engine, BlockSource& source, int16_t* block) {
+    const int bytesRead = std::min(source.ReadBlock(block, SpectralEngine::kBlockBytes), SpectralEngine::kBlockBytes);
     if (bytesRead > 0 && engine.Options().DcOffsetCorrection.load()) {
-        engine.RemoveDcOffset(engine.InputBlockData(), SpectralEngine::kBlockBytes, engine.Channels());
+        engine.RemoveDcOffset(block, SpectralEngine::kBlockBytes, engine.Channels());
     }
+    return bytesRead;
+}
+
+int RunBlockContract(SpectralEngine& engine, BlockSource& source, bool process) {
+    const int bytesRead = ReadInputBlock(engine, source, engine.InputBlockData());
     engine.ShiftHistory();
     engine.ProcessBlock(process);
     return bytesRead;

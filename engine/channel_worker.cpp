@@ -6,13 +6,9 @@ namespace murmex {
 
 namespace {
 
-// How long a side spins before it sleeps: about a millisecond, far longer than a channel's work
-// on a block or the writer's turn between two batches of a save, so that neither sleeps while
-// a save runs (waking a thread costs more than the work it is woken for).
-constexpr int kChecksBeforeSleep = 100000;
-// Past a channel's work on a block, the other side is likely not running at all: the machine
-// is busy, or the scheduler put both threads on one core. From then on the spinning side offers
-// its core now and then, so that the other side can run.
+// Past a channel's work on a block the other side is likely not running: the machine is busy,
+// or the scheduler put both threads on one core. From then on the waiting side offers its core
+// now and then, so that the other side can run, and the idle core soon takes one of them over.
 constexpr int kChecksBeforeYielding = 2000;
 constexpr int kChecksPerYield = 64;
 
@@ -22,9 +18,12 @@ void Relax() {
 #endif
 }
 
-// Waits until `counter` no longer holds `seen` and returns its new value.
+// Waits until `counter` no longer holds `seen` and returns its new value. Neither side ever
+// sleeps in the kernel: waking a thread costs far more than a channel's work on a block, and a
+// woken thread is put on the core of the thread that woke it, where the two would take turns
+// instead of running side by side.
 uint32_t AwaitChange(const std::atomic<uint32_t>& counter, uint32_t seen) {
-    for (int check = 1; check <= kChecksBeforeSleep; ++check) {
+    for (int check = 1;; ++check) {
         const uint32_t now = counter.load(std::memory_order_acquire);
         if (now != seen) return now;
         if (check > kChecksBeforeYielding && check % kChecksPerYield == 0) {
@@ -33,8 +32,6 @@ uint32_t AwaitChange(const std::atomic<uint32_t>& counter, uint32_t seen) {
             Relax();
         }
     }
-    counter.wait(seen, std::memory_order_acquire);
-    return counter.load(std::memory_order_acquire);
 }
 
 }  // namespace
@@ -44,7 +41,6 @@ ChannelWorker::ChannelWorker() : thread_([this] { Run(); }) {}
 ChannelWorker::~ChannelWorker() {
     quit_.store(true, std::memory_order_relaxed);
     started_.fetch_add(1, std::memory_order_release);
-    started_.notify_one();
     thread_.join();
 }
 
@@ -52,7 +48,6 @@ void ChannelWorker::Start(Job job, void* context) {
     job_ = job;
     context_ = context;
     started_.fetch_add(1, std::memory_order_release);
-    started_.notify_one();
 }
 
 void ChannelWorker::Wait() {
@@ -68,7 +63,6 @@ void ChannelWorker::Run() {
         if (quit_.load(std::memory_order_relaxed)) return;
         job_(context_);
         finished_.store(seen, std::memory_order_release);
-        finished_.notify_one();
     }
 }
 

@@ -8,10 +8,9 @@ namespace murmex {
 
 // A second thread that runs one job at a time beside the thread that hands it over: the engine
 // gives it the second channel of each stereo block while it works on the first. A job takes a
-// few microseconds, far less than waking a sleeping thread, so both sides spin briefly for
-// each other and only sleep (in the kernel, without using a core) when the other side stays
-// away, as between the batches of a save while the writer writes. Handing over allocates
-// nothing and takes no lock.
+// few microseconds, far less than waking a sleeping thread, so the worker spins while it waits
+// (offering its core when the machine is busy) for as long as it exists: the engine keeps one
+// only while a save runs. Handing over allocates nothing and takes no lock.
 class ChannelWorker {
 public:
     using Job = void (*)(void* context);

@@ -24,6 +24,14 @@ struct Header {
 
 using StateArray = SpectralEngine::StateArray;
 
+// The stored layout, which sessions saved by earlier versions have too: each array as its
+// channel slots of kBins values one after another, and the adaptive method's state followed by
+// the room of two per-frame arrays it once carried (zeros when written, skipped when read).
+constexpr size_t kStoredSlotBytes = SpectralEngine::kBins * sizeof(float);
+constexpr size_t kStoredStateBytes = SpectralEngine::kChannelSlots * kStoredSlotBytes;
+constexpr size_t kStoredScratchBytes = sizeof(AdaptiveDenoiser::Scratch);
+constexpr size_t kStoredAdaptiveBytes = sizeof(AdaptiveDenoiser) + kStoredScratchBytes;
+
 }  // namespace
 
 const std::array<StateArray SpectralEngine::*, LearntNoise::kKeptArrays> LearntNoise::kEngineArrays{
@@ -50,29 +58,33 @@ std::vector<uint8_t> LearntNoise::Encode() const {
     std::memcpy(header.tag, kTag, sizeof kTag);
     header.version = kVersion;
     header.channels = static_cast<uint32_t>(channels_);
-    header.stateBytes = sizeof(StateArray);
-    header.adaptiveBytes = sizeof(AdaptiveDenoiser);
+    header.stateBytes = kStoredStateBytes;
+    header.adaptiveBytes = kStoredAdaptiveBytes;
     header.captureActive = captureActive_ ? 1 : 0;
 
-    std::vector<uint8_t> bytes(sizeof header + sizeof arrays_ + sizeof adaptive_);
+    std::vector<uint8_t> bytes(sizeof header + kKeptArrays * kStoredStateBytes + kStoredAdaptiveBytes);
     uint8_t* at = bytes.data();
     auto put = [&at](const void* part, size_t size) {
         std::memcpy(at, part, size);
         at += size;
     };
     put(&header, sizeof header);
-    put(arrays_.data(), sizeof arrays_);
+    for (const StateArray& array : arrays_) {
+        for (int slot = 0; slot < SpectralEngine::kChannelSlots; ++slot) {
+            put(array.data() + slot * SpectralEngine::kChannelStride, kStoredSlotBytes);
+        }
+    }
     put(&adaptive_, sizeof adaptive_);
-    return bytes;
+    return bytes;  // the scratch room stays zero
 }
 
 bool LearntNoise::Decode(std::span<const uint8_t> bytes) {
     Header header{};
-    const size_t expected = sizeof header + sizeof arrays_ + sizeof adaptive_;
+    const size_t expected = sizeof header + kKeptArrays * kStoredStateBytes + kStoredAdaptiveBytes;
     if (bytes.size() != expected) return false;
     std::memcpy(&header, bytes.data(), sizeof header);
     if (std::memcmp(header.tag, kTag, sizeof kTag) != 0 || header.version != kVersion ||
-        header.stateBytes != sizeof(StateArray) || header.adaptiveBytes != sizeof(AdaptiveDenoiser) ||
+        header.stateBytes != kStoredStateBytes || header.adaptiveBytes != kStoredAdaptiveBytes ||
         header.channels < 1 || header.channels > SpectralEngine::kMaxChannels || header.captureActive > 1) {
         return false;
     }
@@ -83,7 +95,12 @@ bool LearntNoise::Decode(std::span<const uint8_t> bytes) {
     };
     channels_ = static_cast<int>(header.channels);
     captureActive_ = header.captureActive == 1;
-    take(arrays_.data(), sizeof arrays_);
+    for (StateArray& array : arrays_) {
+        array.fill(0.0f);
+        for (int slot = 0; slot < SpectralEngine::kChannelSlots; ++slot) {
+            take(array.data() + slot * SpectralEngine::kChannelStride, kStoredSlotBytes);
+        }
+    }
     take(&adaptive_, sizeof adaptive_);
     return true;
 }

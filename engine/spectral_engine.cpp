@@ -47,6 +47,11 @@ int16_t OverlapAddSample(int32_t t, float window, int16_t accumulated) {
     return static_cast<int16_t>(std::clamp(sum, int32_t{INT16_MIN}, int32_t{INT16_MAX}));
 }
 
+// Overlap-add of one channel's frame into an accumulator holding that channel alone.
+inline void OverlapAddFrame(const int32_t* frame, const float* window, int16_t* accumulator, int length) {
+    for (int i = 0; i < length; ++i) accumulator[i] = OverlapAddSample(frame[i], window[i], accumulator[i]);
+}
+
 // Stores the value of odd bin k and gives the even bin above it back its own value. Writing
 // whole pairs lets a loop over the odd bins store full vectors instead of every other lane.
 template <typename Bins>
@@ -125,7 +130,7 @@ void SpectralEngine::SetSampleRate(int sampleRate) {
 
 void SpectralEngine::ResetPreviousMinimum() {
     for (int c = 0; c < channels_; ++c) {
-        std::fill_n(previousMinimum_.begin() + c * kBins, kBins - 1, 1.0f);
+        std::fill_n(previousMinimum_.begin() + c * kChannelStride, kBins - 1, 1.0f);
     }
 }
 
@@ -164,7 +169,7 @@ void SpectralEngine::PrepareRun(bool keepEstimate) {
     binPower_.fill(0.0f);
     binGain_.fill(0.0f);
     for (int c = 0; c < channels_; ++c) {
-        const int first = c * kBins;
+        const int first = c * kChannelStride;
         const int count = kBins - 1;  // bins 0..1023; the Nyquist bin keeps its value
         std::fill_n(binGain_.begin() + first, count, 1.0f);
         std::fill_n(previousRatio_.begin() + first, count, 1.0f);
@@ -207,7 +212,7 @@ MURMEX_VECTOR_CLONES void SpectralEngine::AnalyseChannel(int channel, int lane, 
 }
 
 MURMEX_VECTOR_CLONES void SpectralEngine::UpdateTrackers(int channel, bool useCapture) {
-    const int base = channel * kBins;
+    const int base = channel * kChannelStride;
     for (int i = base + 1; i <= base + kLastOddBin; i += 2) {
         const float minimum = localMinimum_[i];
         const float previous = previousMinimum_[i];
@@ -230,9 +235,9 @@ MURMEX_VECTOR_CLONES void SpectralEngine::UpdateTrackers(int channel, bool useCa
     }
 }
 
-MURMEX_VECTOR_CLONES void SpectralEngine::TrackNoise(int channel, int lane) {
+MURMEX_VECTOR_CLONES void SpectralEngine::TrackNoise(int channel, int lane, bool useCapture) {
     LaneScratch& scratch = lanes_[lane];
-    const int base = channel * kBins;
+    const int base = channel * kChannelStride;
     // Distinct arrays, promised to the compiler so that the loop runs in vector registers.
     float* __restrict smoothed = smoothedPower_.data() + base;
     const float* __restrict power = binPower_.data() + base;
@@ -259,11 +264,11 @@ MURMEX_VECTOR_CLONES void SpectralEngine::TrackNoise(int channel, int lane) {
         }
         StoreOddBin(localMinimum_, base + 2 * m + 1, minimum);
     }
-    UpdateTrackers(channel, captureActive_ && options_.CaptureMinima.load(std::memory_order_relaxed));
+    UpdateTrackers(channel, useCapture);
 }
 
 MURMEX_VECTOR_CLONES void SpectralEngine::ComputeGains(int channel) {
-    const int base = channel * kBins;
+    const int base = channel * kChannelStride;
     const float bias = options_.BiasFactor.load(std::memory_order_relaxed);
     const float reduction = options_.ReductionFactor.load(std::memory_order_relaxed);
     for (int i = base + 1; i <= base + kLastOddBin; i += 2) {
@@ -287,7 +292,7 @@ MURMEX_VECTOR_CLONES void SpectralEngine::ComputeGains(int channel) {
 }
 
 MURMEX_VECTOR_CLONES void SpectralEngine::BuildSynthesisGains(int channel, int lane) {
-    const float* gain = binGain_.data() + channel * kBins;
+    const float* gain = binGain_.data() + channel * kChannelStride;
     float* __restrict synthesis = lanes_[lane].synthesisGain.data();
     synthesis[0] = 1.0f;
     synthesis[1] = std::fabs(gain[1]);
@@ -325,10 +330,10 @@ MURMEX_VECTOR_CLONES void SpectralEngine::ScaleInverse(int channel, int lane) {
     }
 }
 
-MURMEX_VECTOR_CLONES void SpectralEngine::SpectralStage(int channel, int lane) {
+MURMEX_VECTOR_CLONES void SpectralEngine::SpectralStage(int channel, int lane, bool useCapture) {
     fft_.ExecuteForward(lane);
     float* spectrum = fft_.FftSpectrum(lane);
-    float* power = binPower_.data() + channel * kBins;
+    float* power = binPower_.data() + channel * kChannelStride;
     for (int b = 0; b < kBins; ++b) {
         const float re = spectrum[2 * b];
         const float im = spectrum[2 * b + 1];
@@ -338,7 +343,7 @@ MURMEX_VECTOR_CLONES void SpectralEngine::SpectralStage(int channel, int lane) {
     // depends on its neighbours, but its gain only on the bin itself and, for the even bin
     // above it, on the gain two bins below. Splitting them lets the gain arithmetic of many
     // bins overlap.
-    TrackNoise(channel, lane);
+    TrackNoise(channel, lane, useCapture);
     ComputeGains(channel);
     BuildSynthesisGains(channel, lane);
 
@@ -365,25 +370,28 @@ MURMEX_VECTOR_CLONES void SpectralEngine::OverlapAdd() {
         }
         return;
     }
-    for (int i = 0; i < frameLength_; ++i) {
-        accumulator[i] = OverlapAddSample(first[i], window[i], accumulator[i]);
-    }
+    OverlapAddFrame(first, window, accumulator, frameLength_);
 }
 
 void SpectralEngine::UpdateCapture() {
     const bool captureMinima = options_.CaptureMinima.load();
-    if (!captureActive_ && captureMinima) {
-        capturedNoise_ = noiseTracker_;
-    } else if (captureActive_ && !captureMinima) {
-        capturedNoise_.fill(0.0f);
-    }
+    for (int c = 0; c < kChannelSlots; ++c) UpdateChannelCapture(c, captureActive_, captureMinima);
     captureActive_ = captureMinima;
+}
+
+void SpectralEngine::UpdateChannelCapture(int channel, bool wasActive, bool captureMinima) {
+    const auto first = static_cast<std::ptrdiff_t>(channel) * kChannelStride;
+    if (!wasActive && captureMinima) {
+        std::copy_n(noiseTracker_.begin() + first, kChannelStride, capturedNoise_.begin() + first);
+    } else if (wasActive && !captureMinima) {
+        std::fill_n(capturedNoise_.begin() + first, kChannelStride, 0.0f);
+    }
 }
 
 void SpectralEngine::AdaptiveStage(int channel, int lane, const AdaptiveDenoiser::FrameSettings& settings) {
     fft_.ExecuteForward(lane);
-    adaptive_.ProcessChannel(channel, fft_.FftSpectrum(lane), binPower_.data() + channel * kBins,
-                             biasedNoise_.data() + channel * kBins, settings);
+    adaptive_.ProcessChannel(channel, lanes_[lane].adaptive, fft_.FftSpectrum(lane), binPower_.data() + channel * kChannelStride,
+                             biasedNoise_.data() + channel * kChannelStride, settings);
     fft_.ExecuteInverse(lane);
     ScaleInverse(channel, lane);
 }
@@ -393,11 +401,79 @@ void SpectralEngine::RunChannel(int channel, int lane) {
     if (blockPlan_.adaptive) {
         AdaptiveStage(channel, lane, blockPlan_.settings);
     } else if (blockPlan_.spectral) {
-        SpectralStage(channel, lane);
+        SpectralStage(channel, lane, captureActive_ && options_.CaptureMinima.load(std::memory_order_relaxed));
     }
 }
 
 void SpectralEngine::RunSecondChannel(void* engine) { static_cast<SpectralEngine*>(engine)->RunChannel(1, 1); }
+
+MURMEX_VECTOR_CLONES void SpectralEngine::RunChannelBlocks(int channel) {
+    LaneScratch& lane = lanes_[channel];
+    constexpr int kHalf = kFftSize / 4;  // one block of one stereo channel
+    const float* window = analysisWindow_.data();
+    int32_t* frame = frames_.data() + channel * frameLength_;
+    bool captureActive = captureActive_;
+    for (int b = 0; b < batchPlan_.count; ++b) {
+        // ShiftHistory, for this channel alone.
+        const int16_t* block = batchPlan_.input + static_cast<std::ptrdiff_t>(b) * kBlockSamples + channel;
+        std::copy_n(lane.history.begin() + kHalf, kHalf, lane.history.begin());
+        for (int i = 0; i < kHalf; ++i) lane.history[kHalf + i] = block[2 * i];
+        std::copy_n(lane.accumulator.begin() + kHalf, kHalf, lane.accumulator.begin());
+        std::fill_n(lane.accumulator.begin() + kHalf, kHalf, int16_t{0});
+
+        WindowFrame<1>(lane.history.data(), window, fft_.FftInput(channel), frameLength_);
+        SpectralStage(channel, channel, captureActive && batchPlan_.captureMinima);
+        OverlapAddFrame(frame, window, lane.accumulator.data(), frameLength_);
+        std::copy_n(lane.accumulator.begin(), kHalf, lane.output.begin() + static_cast<std::ptrdiff_t>(b) * kHalf);
+        UpdateChannelCapture(channel, captureActive, batchPlan_.captureMinima);
+        captureActive = batchPlan_.captureMinima;
+    }
+}
+
+void SpectralEngine::RunSecondChannelBlocks(void* engine) {
+    static_cast<SpectralEngine*>(engine)->RunChannelBlocks(1);
+}
+
+void SpectralEngine::ProcessBlocks(const int16_t* input, int16_t* output, int count) {
+    const bool split = channelWorker_ && channels_ == 2 && fft_.HasPlans() && count > 0 &&
+                       count <= kMaxBatchBlocks &&
+                       options_.Method.load(std::memory_order_relaxed) == NoiseReductionMethod::Classic;
+    if (!split) {
+        for (int b = 0; b < count; ++b) {
+            std::copy_n(input + static_cast<std::ptrdiff_t>(b) * kBlockSamples, kBlockSamples, inputBlock_.begin());
+            ShiftHistory();
+            ProcessBlock(true);
+            std::copy_n(outputBlock_.begin(), kBlockSamples, output + static_cast<std::ptrdiff_t>(b) * kBlockSamples);
+        }
+        return;
+    }
+    constexpr int kChannelSamples = kFftSize / 2;
+    for (int c = 0; c < 2; ++c) {
+        for (int i = 0; i < kChannelSamples; ++i) {
+            lanes_[c].history[i] = analysisHistory_[2 * i + c];
+            lanes_[c].accumulator[i] = outputAccumulator_[2 * i + c];
+        }
+    }
+    batchPlan_ = {input, count, options_.CaptureMinima.load()};
+    channelWorker_->Start(&SpectralEngine::RunSecondChannelBlocks, this);
+    RunChannelBlocks(0);
+    channelWorker_->Wait();
+
+    const int samples = count * kBlockSamples;
+    for (int i = 0; i < samples / 2; ++i) {
+        output[2 * i] = lanes_[0].output[i];
+        output[2 * i + 1] = lanes_[1].output[i];
+    }
+    for (int c = 0; c < 2; ++c) {
+        for (int i = 0; i < kChannelSamples; ++i) {
+            analysisHistory_[2 * i + c] = lanes_[c].history[i];
+            outputAccumulator_[2 * i + c] = lanes_[c].accumulator[i];
+        }
+    }
+    captureActive_ = batchPlan_.captureMinima;
+    std::copy_n(input + static_cast<std::ptrdiff_t>(samples - kBlockSamples), kBlockSamples, inputBlock_.begin());
+    std::copy_n(output + static_cast<std::ptrdiff_t>(samples - kBlockSamples), kBlockSamples, outputBlock_.begin());
+}
 
 void SpectralEngine::ProcessBlock(bool process) {
     blockPlan_.spectral = process && fft_.HasPlans();

@@ -27,7 +27,10 @@ public:
     static constexpr int kFftSize = FftwInterface::kSize;
     static constexpr int kBins = FftwInterface::kBins;
     static constexpr int kChannelSlots = 3;
-    static constexpr int kStateSize = kChannelSlots * kBins;
+    // Each channel's bins start on a cache line of their own (1040 floats = 65 lines), so that two
+    // threads working on the two channels of a block never write to one line.
+    static constexpr int kChannelStride = 1040;
+    static constexpr int kStateSize = kChannelSlots * kChannelStride;
     static constexpr int kBlockSamples = 1024;
     static constexpr int kBlockBytes = kBlockSamples * 2;
     static constexpr int kMaxChannels = 2;
@@ -97,6 +100,15 @@ public:
     // frame only passes the analysis and synthesis windows. Before the first PrepareEngine
     // there are no plans and every block passes through that way.
     void ProcessBlock(bool process);
+    // Several blocks at once, for a save: `count` (at most kMaxBatchBlocks) blocks read one after
+    // another into `input`, each as InputBlock would hold it after the DC correction, and their
+    // output blocks one after another in `output`. Output and state afterwards are those of
+    // ShiftHistory and ProcessBlock(true) per block. With a second channel thread, a stereo run
+    // of the classic method takes each channel through all the blocks on a thread of its own and
+    // hands over once per call instead of once per block; "Capture minima" is then read once per
+    // call.
+    static constexpr int kMaxBatchBlocks = 32;
+    void ProcessBlocks(const int16_t* input, int16_t* output, int count);
 
     // The block the reader fills (block step 1); DC correction works on it in place.
     int16_t* InputBlockData() { return inputBlock_.data(); }
@@ -147,14 +159,19 @@ private:
     // the FFT buffers and scratch of `lane` (one lane per thread that runs channels).
     void RunChannel(int channel, int lane);
     static void RunSecondChannel(void* engine);
+    // One channel of stereo through the blocks of a ProcessBlocks call, on its own lane: its
+    // history and accumulator are kept apart from the other channel's in the lane meanwhile.
+    void RunChannelBlocks(int channel);
+    static void RunSecondChannelBlocks(void* engine);
     // The windowed frame goes to the FFT input for the spectral stage, else straight to the
     // frame that the overlap-add takes.
     void AnalyseChannel(int channel, int lane, bool spectral);
-    void SpectralStage(int channel, int lane);
+    // useCapture: a capture is held and "Capture minima" is on.
+    void SpectralStage(int channel, int lane, bool useCapture);
     void AdaptiveStage(int channel, int lane, const AdaptiveDenoiser::FrameSettings& settings);
     // Step back from the unnormalised inverse transform to sample units in the channel's frame.
     void ScaleInverse(int channel, int lane);
-    void TrackNoise(int channel, int lane);
+    void TrackNoise(int channel, int lane, bool useCapture);
     void ComputeGains(int channel);
     void BuildSynthesisGains(int channel, int lane);
     // Trackers and estimates of the odd bins from their neighbourhood minima, which are already
@@ -163,6 +180,8 @@ private:
     // Adds the frames of all channels into the accumulator.
     void OverlapAdd();
     void UpdateCapture();
+    // UpdateCapture for one channel, from the capture state before the block to captureMinima.
+    void UpdateChannelCapture(int channel, bool wasActive, bool captureMinima);
 
     ProcessingOptions& options_;
     FftwInterface fft_;
@@ -183,6 +202,13 @@ private:
         AdaptiveDenoiser::FrameSettings settings;
     };
     BlockPlan blockPlan_;
+    // What ProcessBlocks hands to both channels' threads.
+    struct BatchPlan {
+        const int16_t* input = nullptr;
+        int count = 0;
+        bool captureMinima = false;
+    };
+    BatchPlan batchPlan_;
 
     Block inputBlock_{};
     std::array<int16_t, kFftSize> analysisHistory_{};
@@ -191,29 +217,29 @@ private:
     std::array<float, kFftSize> analysisWindow_{};
     std::array<float, 3> smoothingKernel_{};
 
-    StateArray binPower_{};
-    StateArray smoothedPower_{};
-    StateArray noiseTracker_{};
-    StateArray localMinimum_{};
-    StateArray previousMinimum_{};
-    StateArray adaptStep_{};
-    StateArray capturedNoise_{};
-    StateArray noiseEstimate_{};
-    StateArray biasedNoise_{};
-    StateArray binRatio_{};
-    StateArray previousRatio_{};
-    StateArray binGain_{};
+    alignas(64) StateArray binPower_{};
+    alignas(64) StateArray smoothedPower_{};
+    alignas(64) StateArray noiseTracker_{};
+    alignas(64) StateArray localMinimum_{};
+    alignas(64) StateArray previousMinimum_{};
+    alignas(64) StateArray adaptStep_{};
+    alignas(64) StateArray capturedNoise_{};
+    alignas(64) StateArray noiseEstimate_{};
+    alignas(64) StateArray biasedNoise_{};
+    alignas(64) StateArray binRatio_{};
+    alignas(64) StateArray previousRatio_{};
+    alignas(64) StateArray binGain_{};
 
     float dcPowerAverage_ = 0.0f;
     float bin1PowerAverage_ = 0.0f;
 
     // Frame-local scratch, kept here so that a block never allocates.
     // The frames to overlap-add, channel c's from c * FrameLength on (sample units).
-    std::array<int32_t, kFftSize> frames_{};
+    alignas(64) std::array<int32_t, kFftSize> frames_{};
     static constexpr int kOddBins = kBins / 2;
     static constexpr int kMinimumPad = 4;  // odd bins on each side: 8 bins
     // The scratch of one thread's channel: a lane, like the FFT's.
-    struct LaneScratch {
+    struct alignas(64) LaneScratch {
         // Powers of the odd bins packed together, behind a 0 for the bin before bin 1.
         std::array<float, kBins / 2 + 1> power{};
         std::array<float, kBins> synthesisGain{};
@@ -221,6 +247,12 @@ private:
         // with pads on both sides so that the neighbourhood minimum needs no edge cases.
         std::array<float, kOddBins + 2 * kMinimumPad> oddSmoothed{};
         std::array<float, kOddBins + 2 * kMinimumPad> oddPreviousSmoothed{};
+        AdaptiveDenoiser::Scratch adaptive;
+        // During ProcessBlocks: this lane's channel of the analysis history and of the output
+        // accumulator, and its output samples, each channel on its own cache lines.
+        std::array<int16_t, kFftSize / 2> history{};
+        std::array<int16_t, kFftSize / 2> accumulator{};
+        std::array<int16_t, kMaxBatchBlocks * kBlockSamples / 2> output{};
     };
     std::array<LaneScratch, FftwInterface::kLanes> lanes_{};
 };

@@ -103,14 +103,8 @@ bool ExportDriver::SaveAs(const std::string& chosenName, const SourceInfo& sourc
     return true;
 }
 
-int ExportDriver::ProduceExportBlock() {
+int ExportDriver::ProduceAlignedBlock() {
     DecodeBlockSource decoder(decodeStream_);
-    if (!aligned_) {
-        const int n = RunBlockContract(parts_.Engine, decoder, true);
-        decodedTotal_ += std::max(n, 0);
-        ReportProgress();
-        return n;
-    }
     PaddedBlockSource padded(decoder);
     for (;;) {
         RunBlockContract(parts_.Engine, padded, true);
@@ -168,11 +162,49 @@ void ExportDriver::Mem2BufferDone(TMemoryIn& sender) {
 }
 
 int ExportDriver::FillBatch() {
+    if (aligned_) return FillBatchAligned();
+    // The blocks are read one by one as the block contract reads them, then processed together,
+    // which lets the engine give each stereo channel a thread of its own.
+    SpectralEngine& engine = parts_.Engine;
+    DecodeBlockSource decoder(decodeStream_);
+    std::array<int, kBatchBlocks> bytesRead{};
+    const int16_t* previous = engine.InputBlock().data();
+    int count = 0;
+    while (count < kBatchBlocks) {
+        int16_t* block = batchInput_.data() + static_cast<std::ptrdiff_t>(count) * SpectralEngine::kBlockSamples;
+        std::copy_n(previous, SpectralEngine::kBlockSamples, block);
+        const int n = ReadInputBlock(engine, decoder, block);
+        bytesRead[count++] = n;
+        previous = block;
+        decodedTotal_ += std::max(n, 0);
+        ReportProgress();
+        // A block that sees Cancel is processed but not written: the export ends after the one
+        // before it.
+        if (exportCancelled_ || n <= 0) {
+            stoppedByCancel_ = n > 0;
+            batchEnded_ = true;
+            break;
+        }
+    }
+    engine.ProcessBlocks(batchInput_.data(), batchOutput_.data(), count);
+    auto* batch = reinterpret_cast<uint8_t*>(batch_.data());
+    const auto* output = reinterpret_cast<const uint8_t*>(batchOutput_.data());
+    const int written = batchEnded_ ? count - 1 : count;
+    int filled = 0;
+    for (int b = 0; b < written; ++b) {
+        std::memcpy(batch + filled, output + static_cast<std::ptrdiff_t>(b) * SpectralEngine::kBlockBytes,
+                    static_cast<std::size_t>(bytesRead[b]));
+        filled += bytesRead[b];
+    }
+    return filled;
+}
+
+int ExportDriver::FillBatchAligned() {
     auto* batch = reinterpret_cast<uint8_t*>(batch_.data());
     const auto* block = reinterpret_cast<const uint8_t*>(parts_.Engine.OutputBlock().data());
     int filled = 0;
     while (filled + SpectralEngine::kBlockBytes <= kBatchBytes) {
-        const int n = ProduceExportBlock();
+        const int n = ProduceAlignedBlock();
         // A block that sees Cancel is not written: the export ends after the one before it.
         if (exportCancelled_ || n <= 0) {
             stoppedByCancel_ = n > 0;

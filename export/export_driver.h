@@ -82,14 +82,11 @@ public:
     // Bytes decoded by the current (or last) export; read it once the export has ended.
     int64_t DecodedTotal() const { return decodedTotal_; }
 
-    // Worker thread: decodes, cleans and progresses one block (more when sample-aligned output
-    // drops the engine's latency); returns the bytes of OutputBlock to write, 0 at the end.
-    int ProduceExportBlock();
     // Worker thread: Mem2's refill handler. Each refill hands the writer a batch of blocks,
     // so that it writes in large pieces and the pipeline's per-refill work is shared by many
     // blocks.
     void Mem2BufferDone(TMemoryIn& sender);
-    static constexpr int kBatchBlocks = 32;
+    static constexpr int kBatchBlocks = SpectralEngine::kMaxBatchBlocks;
     static constexpr int kBatchBytes = kBatchBlocks * SpectralEngine::kBlockBytes;
     // Main thread: the MP3 writer has closed the file; writes its ID3v1 tag: the source's tag
     // when it had one, else a title from the output name. False when it could not be written.
@@ -110,6 +107,11 @@ private:
     // Worker thread: processes blocks into the batch until it is full, the source has ended or
     // Cancel was pressed (then batchEnded_ is set); returns the bytes to write.
     int FillBatch();
+    // FillBatch for aligned output, whose framing decides block by block what is written.
+    int FillBatchAligned();
+    // Worker thread: decodes, cleans and progresses one block of aligned output (more while the
+    // framing drops the engine's latency); returns the bytes of OutputBlock to write, 0 at the end.
+    int ProduceAlignedBlock();
 
     Parts parts_;
     SaveMode saveMode_;
@@ -139,6 +141,9 @@ private:
     std::atomic<int> lastProgressShown_{0};
     // What Mem2 serves: the engine's output blocks of one refill, one after another.
     std::array<int16_t, kBatchBlocks * SpectralEngine::kBlockSamples> batch_{};
+    // The blocks of one refill as read, and as processed, for SpectralEngine::ProcessBlocks.
+    std::array<int16_t, kBatchBlocks * SpectralEngine::kBlockSamples> batchInput_{};
+    std::array<int16_t, kBatchBlocks * SpectralEngine::kBlockSamples> batchOutput_{};
     bool batchEnded_ = false;
 };
 

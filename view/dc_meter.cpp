@@ -49,7 +49,7 @@ void DcMeter::UpdateDcMeter(SpectralEngine& engine) {
     }
     // For mono the second channel slot holds zeros.
     const auto& power = engine.BinPower();
-    constexpr int kSecond = SpectralEngine::kBins;
+    constexpr int kSecond = SpectralEngine::kChannelStride;
     const float dc = kAverageWeight * (power[0] + power[kSecond]) + kAverageKeep * engine.DcPowerAverage();
     const float bin1 =
         kAverageWeight * (power[1] + power[kSecond + 1]) + kAverageKeep * engine.Bin1PowerAverage();

@@ -45,7 +45,7 @@ void SpectrumView::DrawSpectrum() {
     const auto& power = engine_.BinPower();
     const auto& noise = engine_.BiasedNoise();
     const bool stereo = engine_.Channels() == 2;
-    constexpr int kSecond = SpectralEngine::kBins;
+    constexpr int kSecond = SpectralEngine::kChannelStride;
     for (int i = kFirstBin; i <= kLastBin; ++i) {
         const int x = i / kBinsPerColumn;
         const float p = stereo ? (power[i] + power[kSecond + i]) * 0.5f + 1.0f : power[i] + 1.0f;

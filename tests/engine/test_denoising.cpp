@@ -27,7 +27,7 @@ TEST(Denoising, SilenceSettlesOnGainsNearOnePercent) {
         EXPECT_TRUE(std::all_of(output.begin(), output.end(), [](int16_t s) { return s == 0; }));
         for (int c = 0; c < channels; ++c) {
             for (int k = 1; k < SpectralEngine::kBins; k += 2) {
-                const int i = c * SpectralEngine::kBins + k;
+                const int i = c * SpectralEngine::kChannelStride + k;
                 ASSERT_NEAR(loaded.engine->BinGain()[i], 0.01, 0.0005) << "channel " << c << " bin " << k;
                 ASSERT_GT(loaded.engine->BiasedNoise()[i], 0.0f);
             }

@@ -61,8 +61,8 @@ TEST(NoiseEstimation, StoppedAtTheFirstRunMeansNoEstimate) {
     RunAll(*loaded.engine, Hiss(6, 500.0), true);
     for (int c = 0; c < 2; ++c) {
         for (int k = 1; k < kBins; k += 2) {
-            ASSERT_EQ(loaded.engine->NoiseEstimate()[c * kBins + k], 0.0f) << c << " " << k;
-            ASSERT_EQ(loaded.engine->BiasedNoise()[c * kBins + k], 1e-20f) << c << " " << k;
+            ASSERT_EQ(loaded.engine->NoiseEstimate()[c * SpectralEngine::kChannelStride + k], 0.0f) << c << " " << k;
+            ASSERT_EQ(loaded.engine->BiasedNoise()[c * SpectralEngine::kChannelStride + k], 1e-20f) << c << " " << k;
         }
     }
 }

@@ -125,7 +125,7 @@ TEST_F(SourceLoaderTest, EachFormatLoadsWithItsInfoLineQueueLimitAndTables) {
     EXPECT_EQ(engine_.FrameLength(), 2048 / channels);
     EXPECT_FALSE(engine_.EngineReady());
     for (int c = 0; c < channels; ++c) {
-      for (int bin = 0; bin < 1024; ++bin) ASSERT_EQ(engine_.PreviousMinimum()[c * 1025 + bin], 1.0f);
+      for (int bin = 0; bin < 1024; ++bin) ASSERT_EQ(engine_.PreviousMinimum()[c * SpectralEngine::kChannelStride + bin], 1.0f);
     }
 
     EXPECT_NE(loader_.DecodeStream(), 0u);
