@@ -149,10 +149,11 @@ bool BatchRunner::StartWorker(std::size_t file, FileTask::Kind mode) {
     task.Shown = record.Shown;
     task.Output = record.Output;
     task.ShowFileLine = files_.size() > 1;
-    // A stereo save takes a second core for its second channel when fewer saves run at once
-    // than there are cores.
-    const auto atOnce = std::min<std::size_t>(static_cast<std::size_t>(options_.Jobs), roundFiles_.size());
-    task.ChannelThreads = atOnce < static_cast<std::size_t>(ChannelWorker::UsableCores()) ? 2 : 1;
+    // A stereo save takes a second core for its second channel when --jobs leaves room for more
+    // work than there are files and a core is free for it; -j 1 keeps to one core.
+    const auto jobs = static_cast<std::size_t>(options_.Jobs);
+    const std::size_t atOnce = std::min(jobs, roundFiles_.size());
+    task.ChannelThreads = atOnce < jobs && atOnce < static_cast<std::size_t>(ChannelWorker::UsableCores()) ? 2 : 1;
     if (mode == FileTask::Kind::Save && record.Output != kStdioName) outputBefore_[file] = StatFile(record.Output);
     reported_[file].clear();
     const CliOptions& options = options_;
