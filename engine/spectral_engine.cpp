@@ -39,12 +39,19 @@ float WienerGain(float xi) {
 // within it every overlap-add sum fits 32 bits.
 constexpr int64_t kFrameLimit = int64_t{1} << 30;
 
-// One overlap-add step: trunc(t * window + accumulated), limited to 16 bits. Truncating before
-// limiting gives the same sample as the other way round, because the limits are whole numbers;
-// this order lets whole frames convert and saturate in vector registers.
-int16_t OverlapAddSample(int32_t t, float window, int16_t accumulated) {
-    const auto sum = static_cast<int32_t>(t * static_cast<double>(window) + accumulated);
-    return static_cast<int16_t>(std::clamp(sum, int32_t{INT16_MIN}, int32_t{INT16_MAX}));
+// Overlap-add of one slice: trunc(t * window + accumulated), limited to 16 bits. Truncating
+// before limiting gives the same sample as the other way round, because the limits are whole
+// numbers. The accumulator is widened to and narrowed from 32 bits in loops of their own, so that
+// the arithmetic runs in full-width vector registers without 16-bit lanes.
+constexpr int kOverlapSlice = 256;
+inline void OverlapAddSlice(const int32_t* __restrict frame, const double* __restrict window,
+                            int16_t* __restrict accumulator, int count) {
+    alignas(64) int32_t sums[kOverlapSlice];
+    for (int i = 0; i < count; ++i) sums[i] = accumulator[i];
+    for (int i = 0; i < count; ++i) sums[i] = static_cast<int32_t>(frame[i] * window[i] + sums[i]);
+    for (int i = 0; i < count; ++i) {
+        accumulator[i] = static_cast<int16_t>(std::clamp(sums[i], int32_t{INT16_MIN}, int32_t{INT16_MAX}));
+    }
 }
 
 // Stores the value of odd bin k and gives the even bin above it back its own value. Writing
@@ -106,6 +113,7 @@ void SpectralEngine::SetChannels(int channels) {
     channels_ = channels;
     frameLength_ = kFftSize / channels;
     adaptive_.Configure(channels_, sampleRate_);
+    BuildOverlapWindow();
 }
 
 void SpectralEngine::SetSampleRate(int sampleRate) {
@@ -125,6 +133,13 @@ void SpectralEngine::BuildAnalysisWindow() {
         analysisWindow_[k] = static_cast<float>(
             std::sin(std::numbers::pi_v<long double> * (k + 0.5L) / frameLength_));
     }
+    BuildOverlapWindow();
+}
+
+void SpectralEngine::BuildOverlapWindow() {
+    overlapWindow_.fill(0.0);
+    if (channels_ == 0) return;
+    for (int j = 0; j < kFftSize; ++j) overlapWindow_[j] = analysisWindow_[j / channels_];
 }
 
 void SpectralEngine::BuildSmoothingKernel() {
@@ -340,20 +355,26 @@ MURMEX_VECTOR_CLONES void SpectralEngine::SpectralStage(int channel) {
 }
 
 MURMEX_VECTOR_CLONES void SpectralEngine::OverlapAdd() {
-    const float* window = analysisWindow_.data();
+    const double* window = overlapWindow_.data();
     int16_t* accumulator = outputAccumulator_.data();
     const int32_t* first = frames_.data();
     if (channels_ == 2) {
-        // Both channels in one pass, so that the interleaved accumulator is read and written whole.
+        // The two frames are interleaved a slice at a time, so that the interleaved accumulator
+        // is walked contiguously.
         const int32_t* second = first + frameLength_;
-        for (int i = 0; i < frameLength_; ++i) {
-            accumulator[2 * i] = OverlapAddSample(first[i], window[i], accumulator[2 * i]);
-            accumulator[2 * i + 1] = OverlapAddSample(second[i], window[i], accumulator[2 * i + 1]);
+        constexpr int kHalf = kOverlapSlice / 2;
+        alignas(64) int32_t frames[kOverlapSlice];
+        for (int start = 0; start < frameLength_; start += kHalf) {
+            for (int i = 0; i < kHalf; ++i) {
+                frames[2 * i] = first[start + i];
+                frames[2 * i + 1] = second[start + i];
+            }
+            OverlapAddSlice(frames, window + 2 * start, accumulator + 2 * start, kOverlapSlice);
         }
         return;
     }
-    for (int i = 0; i < frameLength_; ++i) {
-        accumulator[i] = OverlapAddSample(first[i], window[i], accumulator[i]);
+    for (int start = 0; start < frameLength_; start += kOverlapSlice) {
+        OverlapAddSlice(first + start, window + start, accumulator + start, kOverlapSlice);
     }
 }
 

@@ -149,6 +149,8 @@ private:
     // Adds the frames of all channels into the accumulator.
     void OverlapAdd();
     void UpdateCapture();
+    // The analysis window in the layout of the accumulator (each entry twice for stereo).
+    void BuildOverlapWindow();
 
     ProcessingOptions& options_;
     FftwInterface fft_;
@@ -167,6 +169,8 @@ private:
     Block outputBlock_{};
     std::array<float, kFftSize> analysisWindow_{};
     std::array<float, 3> smoothingKernel_{};
+    // The analysis window once per accumulator sample, in double as the overlap-add uses it.
+    std::array<double, kFftSize> overlapWindow_{};
 
     StateArray binPower_{};
     StateArray smoothedPower_{};
