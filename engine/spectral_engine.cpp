@@ -64,11 +64,10 @@ void StoreOddBin(Bins&& bins, int k, float value) {
 }
 
 // Smooths the power of each odd bin k over its neighbours and in time, keeping the smoothed
-// powers before and after in packed form for the neighbourhood minimum, and holds the tracker
-// at its floor. Restrict-qualified parameters let the loop run in vector registers.
+// powers before and after in packed form for the neighbourhood minimum. Restrict-qualified
+// parameters let the loop run in vector registers.
 inline void SmoothOddBins(const float* __restrict packedPower, const float* __restrict power, float w0, float w1,
-                          float w2, float* __restrict smoothed, float* __restrict tracker,
-                          float* __restrict before, float* __restrict after) {
+                          float w2, float* __restrict smoothed, float* __restrict before, float* __restrict after) {
     for (int m = 0; m < SpectralEngine::kBins / 2; ++m) {
         const int k = 2 * m + 1;
         const float v = w0 * packedPower[m] + w1 * power[k] + w2 * power[k + 1];
@@ -77,7 +76,6 @@ inline void SmoothOddBins(const float* __restrict packedPower, const float* __re
         const float updated = 0.5f * v + 0.5f * previous;
         after[m] = updated;
         StoreOddBin(smoothed, k, updated);
-        StoreOddBin(tracker, k, std::max(tracker[k], kTrackerFloor));
     }
 }
 
@@ -216,7 +214,9 @@ MURMEX_VECTOR_CLONES void SpectralEngine::UpdateTrackers(int channel, bool useCa
     for (int i = base + 1; i <= base + kLastOddBin; i += 2) {
         const float minimum = localMinimum_[i];
         const float previous = previousMinimum_[i];
-        const float tracker = noiseTracker_[i];
+        // Every frame holds the tracker at its floor first; this pass does it for a frame that
+        // tracks, to save a pass over the trackers.
+        const float tracker = std::max(noiseTracker_[i], kTrackerFloor);
         const float currentStep = adaptStep_[i];
         const float step = previous < kLowLevelThreshold ? kLowLevelStep : currentStep;
         // Minimum rising or steady: climb towards the previous minimum by the current step,
@@ -240,7 +240,6 @@ MURMEX_VECTOR_CLONES void SpectralEngine::TrackNoise(int channel) {
     // Distinct arrays, promised to the compiler so that the loop runs in vector registers.
     float* __restrict smoothed = smoothedPower_.data() + base;
     const float* __restrict power = binPower_.data() + base;
-    float* __restrict tracker = noiseTracker_.data() + base;
     float* __restrict packedPower = power_.data();
     float* __restrict before = oddPreviousSmoothed_.data() + kMinimumPad;
     float* __restrict after = oddSmoothed_.data() + kMinimumPad;
@@ -250,8 +249,13 @@ MURMEX_VECTOR_CLONES void SpectralEngine::TrackNoise(int channel) {
     // The bin before bin 1 counts with power 0; the kernel runs over bins k - 2, k, k + 1.
     packedPower[0] = 0.0f;
     for (int m = 0; m < kOddBins; ++m) packedPower[m + 1] = power[2 * m + 1];
-    SmoothOddBins(packedPower, power, w0, w1, w2, smoothed, tracker, before, after);
-    if (!learning_ && options_.StopNoiseEstimation.load(std::memory_order_relaxed)) return;
+    SmoothOddBins(packedPower, power, w0, w1, w2, smoothed, before, after);
+    if (!learning_ && options_.StopNoiseEstimation.load(std::memory_order_relaxed)) {
+        for (int i = base + 1; i <= base + kLastOddBin; i += 2) {
+            StoreOddBin(noiseTracker_, i, std::max(noiseTracker_[i], kTrackerFloor));
+        }
+        return;
+    }
 
     // Minimum over the odd bins k-8..k+8: those up to k already hold this frame's smoothed
     // power, those above k still the previous frame's. The pads hold the search's start value.
