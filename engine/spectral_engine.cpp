@@ -274,14 +274,18 @@ MURMEX_VECTOR_CLONES void SpectralEngine::ComputeGains(int channel) {
     const int base = channel * kBins;
     const float bias = options_.BiasFactor.load(std::memory_order_relaxed);
     const float reduction = options_.ReductionFactor.load(std::memory_order_relaxed);
-    for (int i = base + 1; i <= base + kLastOddBin; i += 2) {
-        const float scaled = noiseEstimate_[i] * bias;
+    for (int m = 0; m < kOddBins; ++m) {
+        const int i = base + 2 * m + 1;
+        const float estimate = noiseEstimate_[i];
+        const float scaled = estimate * bias;
         const float biased = scaled > 0.0f ? scaled : kNoiseFloor;
         StoreOddBin(biasedNoise_, i, biased);
 
         // Both sides are computed and one is picked, which keeps the loop free of branches.
-        const float power = binPower_[i];
-        const float d = std::sqrt(std::fabs(power - noiseEstimate_[i]));
+        // The packed copy of the odd bins' powers: a vector loop that read every other bin of
+        // BinPower would end in a scalar tail, as its last vector would reach past the array.
+        const float power = power_[m + 1];
+        const float d = std::sqrt(std::fabs(power - estimate));
         const float e = std::sqrt(reduction / d);
         const float above = power / (biased * e);
         const float ratio = std::fabs(power) > std::fabs(biased) ? above : 1.0f;
