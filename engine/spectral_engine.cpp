@@ -79,6 +79,33 @@ inline void SmoothOddBins(const float* __restrict packedPower, const float* __re
     }
 }
 
+// Wiener-type gains of the odd bins from their packed powers and noise estimates. Restrict-
+// qualified parameters let the loop run in vector registers.
+inline void GainsOfOddBins(const float* __restrict packedPower, const float* __restrict estimates,
+                           float* __restrict biasedNoise, float* __restrict binRatio,
+                           float* __restrict previousRatio, float* __restrict binGain, float bias, float reduction) {
+    for (int m = 0; m < SpectralEngine::kBins / 2; ++m) {
+        const int k = 2 * m + 1;
+        const float estimate = estimates[k];
+        const float scaled = estimate * bias;
+        const float biased = scaled > 0.0f ? scaled : kNoiseFloor;
+        StoreOddBin(biasedNoise, k, biased);
+
+        // Both sides are computed and one is picked, which keeps the loop free of branches.
+        const float power = packedPower[m];
+        const float d = std::sqrt(std::fabs(power - estimate));
+        const float e = std::sqrt(reduction / d);
+        const float above = power / (biased * e);
+        const float ratio = std::fabs(power) > std::fabs(biased) ? above : 1.0f;
+        StoreOddBin(binRatio, k, ratio);
+
+        const float gain = binGain[k];
+        const float xi = kPreviousRatioWeight * gain * gain * previousRatio[k] + kCurrentRatioWeight * ratio;
+        StoreOddBin(previousRatio, k, ratio);
+        StoreOddBin(binGain, k, WienerGain(xi));
+    }
+}
+
 // Analysis of one channel: the windowed samples go to the FFT input, or, truncated, to the
 // frame that the overlap-add takes when the spectral stage is skipped (|windowed| <= 32768).
 template <int Stride, typename Sample>
@@ -272,30 +299,13 @@ MURMEX_VECTOR_CLONES void SpectralEngine::TrackNoise(int channel) {
 
 MURMEX_VECTOR_CLONES void SpectralEngine::ComputeGains(int channel) {
     const int base = channel * kBins;
-    const float bias = options_.BiasFactor.load(std::memory_order_relaxed);
-    const float reduction = options_.ReductionFactor.load(std::memory_order_relaxed);
-    for (int m = 0; m < kOddBins; ++m) {
-        const int i = base + 2 * m + 1;
-        const float estimate = noiseEstimate_[i];
-        const float scaled = estimate * bias;
-        const float biased = scaled > 0.0f ? scaled : kNoiseFloor;
-        StoreOddBin(biasedNoise_, i, biased);
-
-        // Both sides are computed and one is picked, which keeps the loop free of branches.
-        // The packed copy of the odd bins' powers: a vector loop that read every other bin of
-        // BinPower would end in a scalar tail, as its last vector would reach past the array.
-        const float power = power_[m + 1];
-        const float d = std::sqrt(std::fabs(power - estimate));
-        const float e = std::sqrt(reduction / d);
-        const float above = power / (biased * e);
-        const float ratio = std::fabs(power) > std::fabs(biased) ? above : 1.0f;
-        StoreOddBin(binRatio_, i, ratio);
-
-        const float gain = binGain_[i];
-        const float xi = kPreviousRatioWeight * gain * gain * previousRatio_[i] + kCurrentRatioWeight * ratio;
-        StoreOddBin(previousRatio_, i, ratio);
-        StoreOddBin(binGain_, i, WienerGain(xi));
-    }
+    // The odd bins' powers come from the packed copy that the smoothing made: a vector loop
+    // that read every other bin of BinPower would end in a scalar tail, as its last vector
+    // would reach past the array.
+    GainsOfOddBins(power_.data() + 1, noiseEstimate_.data() + base, biasedNoise_.data() + base,
+                   binRatio_.data() + base, previousRatio_.data() + base, binGain_.data() + base,
+                   options_.BiasFactor.load(std::memory_order_relaxed),
+                   options_.ReductionFactor.load(std::memory_order_relaxed));
 }
 
 MURMEX_VECTOR_CLONES void SpectralEngine::BuildSynthesisGains(int channel) {
