@@ -44,12 +44,14 @@ constexpr int64_t kFrameLimit = int64_t{1} << 30;
 // numbers. The accumulator is widened to and narrowed from 32 bits in loops of their own, so that
 // the arithmetic runs in full-width vector registers without 16-bit lanes.
 constexpr int kOverlapSlice = 256;
+static_assert(SpectralEngine::kFftSize / SpectralEngine::kMaxChannels % kOverlapSlice == 0,
+              "every frame length is a whole number of slices");
 inline void OverlapAddSlice(const int32_t* __restrict frame, const double* __restrict window,
-                            int16_t* __restrict accumulator, int count) {
+                            int16_t* __restrict accumulator) {
     alignas(64) int32_t sums[kOverlapSlice];
-    for (int i = 0; i < count; ++i) sums[i] = accumulator[i];
-    for (int i = 0; i < count; ++i) sums[i] = static_cast<int32_t>(frame[i] * window[i] + sums[i]);
-    for (int i = 0; i < count; ++i) {
+    for (int i = 0; i < kOverlapSlice; ++i) sums[i] = accumulator[i];
+    for (int i = 0; i < kOverlapSlice; ++i) sums[i] = static_cast<int32_t>(frame[i] * window[i] + sums[i]);
+    for (int i = 0; i < kOverlapSlice; ++i) {
         accumulator[i] = static_cast<int16_t>(std::clamp(sums[i], int32_t{INT16_MIN}, int32_t{INT16_MAX}));
     }
 }
@@ -299,9 +301,8 @@ MURMEX_VECTOR_CLONES void SpectralEngine::TrackNoise(int channel) {
 
 MURMEX_VECTOR_CLONES void SpectralEngine::ComputeGains(int channel) {
     const int base = channel * kBins;
-    // The odd bins' powers come from the packed copy that the smoothing made: a vector loop
-    // that read every other bin of BinPower would end in a scalar tail, as its last vector
-    // would reach past the array.
+    // The odd bins' powers come from the packed copy that the smoothing made: contiguous, half
+    // the memory of BinPower's pairs and no shuffle to pick them out.
     GainsOfOddBins(power_.data() + 1, noiseEstimate_.data() + base, biasedNoise_.data() + base,
                    binRatio_.data() + base, previousRatio_.data() + base, binGain_.data() + base,
                    options_.BiasFactor.load(std::memory_order_relaxed),
@@ -387,12 +388,12 @@ MURMEX_VECTOR_CLONES void SpectralEngine::OverlapAdd() {
                 frames[2 * i] = first[start + i];
                 frames[2 * i + 1] = second[start + i];
             }
-            OverlapAddSlice(frames, window + 2 * start, accumulator + 2 * start, kOverlapSlice);
+            OverlapAddSlice(frames, window + 2 * start, accumulator + 2 * start);
         }
         return;
     }
     for (int start = 0; start < frameLength_; start += kOverlapSlice) {
-        OverlapAddSlice(first + start, window + start, accumulator + start, kOverlapSlice);
+        OverlapAddSlice(first + start, window + start, accumulator + start);
     }
 }
 
