@@ -39,17 +39,28 @@ float WienerGain(float xi) {
 // within it every overlap-add sum fits 32 bits.
 constexpr int64_t kFrameLimit = int64_t{1} << 30;
 
-// One overlap-add step: trunc(t * window + accumulated), limited to 16 bits. Truncating before
-// limiting gives the same sample as the other way round, because the limits are whole numbers;
-// this order lets whole frames convert and saturate in vector registers.
-int16_t OverlapAddSample(int32_t t, float window, int16_t accumulated) {
-    const auto sum = static_cast<int32_t>(t * static_cast<double>(window) + accumulated);
-    return static_cast<int16_t>(std::clamp(sum, int32_t{INT16_MIN}, int32_t{INT16_MAX}));
+// Overlap-add of one slice: trunc(t * window + accumulated), limited to 16 bits. Truncating
+// before limiting gives the same sample as the other way round, because the limits are whole
+// numbers. The accumulator is widened to and narrowed from 32 bits in loops of their own, so that
+// the arithmetic runs in full-width vector registers without 16-bit lanes.
+constexpr int kOverlapSlice = 256;
+static_assert(SpectralEngine::kFftSize / SpectralEngine::kMaxChannels % kOverlapSlice == 0,
+              "every frame length is a whole number of slices");
+inline void OverlapAddSlice(const int32_t* __restrict frame, const double* __restrict window,
+                            int16_t* __restrict accumulator) {
+    alignas(64) int32_t sums[kOverlapSlice];
+    for (int i = 0; i < kOverlapSlice; ++i) sums[i] = accumulator[i];
+    for (int i = 0; i < kOverlapSlice; ++i) sums[i] = static_cast<int32_t>(frame[i] * window[i] + sums[i]);
+    for (int i = 0; i < kOverlapSlice; ++i) {
+        accumulator[i] = static_cast<int16_t>(std::clamp(sums[i], int32_t{INT16_MIN}, int32_t{INT16_MAX}));
+    }
 }
 
 // Overlap-add of one channel's frame into an accumulator holding that channel alone.
-inline void OverlapAddFrame(const int32_t* frame, const float* window, int16_t* accumulator, int length) {
-    for (int i = 0; i < length; ++i) accumulator[i] = OverlapAddSample(frame[i], window[i], accumulator[i]);
+inline void OverlapAddFrame(const int32_t* frame, const double* window, int16_t* accumulator, int length) {
+    for (int start = 0; start < length; start += kOverlapSlice) {
+        OverlapAddSlice(frame + start, window + start, accumulator + start);
+    }
 }
 
 // Stores the value of odd bin k and gives the even bin above it back its own value. Writing
@@ -62,11 +73,10 @@ void StoreOddBin(Bins&& bins, int k, float value) {
 }
 
 // Smooths the power of each odd bin k over its neighbours and in time, keeping the smoothed
-// powers before and after in packed form for the neighbourhood minimum, and holds the tracker
-// at its floor. Restrict-qualified parameters let the loop run in vector registers.
+// powers before and after in packed form for the neighbourhood minimum. Restrict-qualified
+// parameters let the loop run in vector registers.
 inline void SmoothOddBins(const float* __restrict packedPower, const float* __restrict power, float w0, float w1,
-                          float w2, float* __restrict smoothed, float* __restrict tracker,
-                          float* __restrict before, float* __restrict after) {
+                          float w2, float* __restrict smoothed, float* __restrict before, float* __restrict after) {
     for (int m = 0; m < SpectralEngine::kBins / 2; ++m) {
         const int k = 2 * m + 1;
         const float v = w0 * packedPower[m] + w1 * power[k] + w2 * power[k + 1];
@@ -75,7 +85,33 @@ inline void SmoothOddBins(const float* __restrict packedPower, const float* __re
         const float updated = 0.5f * v + 0.5f * previous;
         after[m] = updated;
         StoreOddBin(smoothed, k, updated);
-        StoreOddBin(tracker, k, std::max(tracker[k], kTrackerFloor));
+    }
+}
+
+// Wiener-type gains of the odd bins from their packed powers and noise estimates. Restrict-
+// qualified parameters let the loop run in vector registers.
+inline void GainsOfOddBins(const float* __restrict packedPower, const float* __restrict estimates,
+                           float* __restrict biasedNoise, float* __restrict binRatio,
+                           float* __restrict previousRatio, float* __restrict binGain, float bias, float reduction) {
+    for (int m = 0; m < SpectralEngine::kBins / 2; ++m) {
+        const int k = 2 * m + 1;
+        const float estimate = estimates[k];
+        const float scaled = estimate * bias;
+        const float biased = scaled > 0.0f ? scaled : kNoiseFloor;
+        StoreOddBin(biasedNoise, k, biased);
+
+        // Both sides are computed and one is picked, which keeps the loop free of branches.
+        const float power = packedPower[m];
+        const float d = std::sqrt(std::fabs(power - estimate));
+        const float e = std::sqrt(reduction / d);
+        const float above = power / (biased * e);
+        const float ratio = std::fabs(power) > std::fabs(biased) ? above : 1.0f;
+        StoreOddBin(binRatio, k, ratio);
+
+        const float gain = binGain[k];
+        const float xi = kPreviousRatioWeight * gain * gain * previousRatio[k] + kCurrentRatioWeight * ratio;
+        StoreOddBin(previousRatio, k, ratio);
+        StoreOddBin(binGain, k, WienerGain(xi));
     }
 }
 
@@ -121,6 +157,7 @@ void SpectralEngine::SetChannels(int channels) {
     channels_ = channels;
     frameLength_ = kFftSize / channels;
     adaptive_.Configure(channels_, sampleRate_);
+    BuildOverlapWindow();
 }
 
 void SpectralEngine::SetSampleRate(int sampleRate) {
@@ -140,6 +177,14 @@ void SpectralEngine::BuildAnalysisWindow() {
         analysisWindow_[k] = static_cast<float>(
             std::sin(std::numbers::pi_v<long double> * (k + 0.5L) / frameLength_));
     }
+    BuildOverlapWindow();
+}
+
+void SpectralEngine::BuildOverlapWindow() {
+    overlapWindow_.fill(0.0);
+    for (int k = 0; k < kFftSize; ++k) frameWindow_[k] = analysisWindow_[k];
+    if (channels_ == 0) return;
+    for (int j = 0; j < kFftSize; ++j) overlapWindow_[j] = analysisWindow_[j / channels_];
 }
 
 void SpectralEngine::BuildSmoothingKernel() {
@@ -216,7 +261,9 @@ MURMEX_VECTOR_CLONES void SpectralEngine::UpdateTrackers(int channel, bool useCa
     for (int i = base + 1; i <= base + kLastOddBin; i += 2) {
         const float minimum = localMinimum_[i];
         const float previous = previousMinimum_[i];
-        const float tracker = noiseTracker_[i];
+        // Every frame holds the tracker at its floor first; this pass does it for a frame that
+        // tracks, to save a pass over the trackers.
+        const float tracker = std::max(noiseTracker_[i], kTrackerFloor);
         const float currentStep = adaptStep_[i];
         const float step = previous < kLowLevelThreshold ? kLowLevelStep : currentStep;
         // Minimum rising or steady: climb towards the previous minimum by the current step,
@@ -241,7 +288,6 @@ MURMEX_VECTOR_CLONES void SpectralEngine::TrackNoise(int channel, int lane, bool
     // Distinct arrays, promised to the compiler so that the loop runs in vector registers.
     float* __restrict smoothed = smoothedPower_.data() + base;
     const float* __restrict power = binPower_.data() + base;
-    float* __restrict tracker = noiseTracker_.data() + base;
     float* __restrict packedPower = scratch.power.data();
     float* __restrict before = scratch.oddPreviousSmoothed.data() + kMinimumPad;
     float* __restrict after = scratch.oddSmoothed.data() + kMinimumPad;
@@ -251,8 +297,13 @@ MURMEX_VECTOR_CLONES void SpectralEngine::TrackNoise(int channel, int lane, bool
     // The bin before bin 1 counts with power 0; the kernel runs over bins k - 2, k, k + 1.
     packedPower[0] = 0.0f;
     for (int m = 0; m < kOddBins; ++m) packedPower[m + 1] = power[2 * m + 1];
-    SmoothOddBins(packedPower, power, w0, w1, w2, smoothed, tracker, before, after);
-    if (!learning_ && options_.StopNoiseEstimation.load(std::memory_order_relaxed)) return;
+    SmoothOddBins(packedPower, power, w0, w1, w2, smoothed, before, after);
+    if (!learning_ && options_.StopNoiseEstimation.load(std::memory_order_relaxed)) {
+        for (int i = base + 1; i <= base + kLastOddBin; i += 2) {
+            StoreOddBin(noiseTracker_, i, std::max(noiseTracker_[i], kTrackerFloor));
+        }
+        return;
+    }
 
     // Minimum over the odd bins k-8..k+8: those up to k already hold this frame's smoothed
     // power, those above k still the previous frame's. The pads hold the search's start value.
@@ -267,28 +318,14 @@ MURMEX_VECTOR_CLONES void SpectralEngine::TrackNoise(int channel, int lane, bool
     UpdateTrackers(channel, useCapture);
 }
 
-MURMEX_VECTOR_CLONES void SpectralEngine::ComputeGains(int channel) {
+MURMEX_VECTOR_CLONES void SpectralEngine::ComputeGains(int channel, int lane) {
     const int base = channel * kChannelStride;
-    const float bias = options_.BiasFactor.load(std::memory_order_relaxed);
-    const float reduction = options_.ReductionFactor.load(std::memory_order_relaxed);
-    for (int i = base + 1; i <= base + kLastOddBin; i += 2) {
-        const float scaled = noiseEstimate_[i] * bias;
-        const float biased = scaled > 0.0f ? scaled : kNoiseFloor;
-        StoreOddBin(biasedNoise_, i, biased);
-
-        // Both sides are computed and one is picked, which keeps the loop free of branches.
-        const float power = binPower_[i];
-        const float d = std::sqrt(std::fabs(power - noiseEstimate_[i]));
-        const float e = std::sqrt(reduction / d);
-        const float above = power / (biased * e);
-        const float ratio = std::fabs(power) > std::fabs(biased) ? above : 1.0f;
-        StoreOddBin(binRatio_, i, ratio);
-
-        const float gain = binGain_[i];
-        const float xi = kPreviousRatioWeight * gain * gain * previousRatio_[i] + kCurrentRatioWeight * ratio;
-        StoreOddBin(previousRatio_, i, ratio);
-        StoreOddBin(binGain_, i, WienerGain(xi));
-    }
+    // The odd bins' powers come from the packed copy that the smoothing made: contiguous, half
+    // the memory of BinPower's pairs and no shuffle to pick them out.
+    GainsOfOddBins(lanes_[lane].power.data() + 1, noiseEstimate_.data() + base, biasedNoise_.data() + base,
+                   binRatio_.data() + base, previousRatio_.data() + base, binGain_.data() + base,
+                   options_.BiasFactor.load(std::memory_order_relaxed),
+                   options_.ReductionFactor.load(std::memory_order_relaxed));
 }
 
 MURMEX_VECTOR_CLONES void SpectralEngine::BuildSynthesisGains(int channel, int lane) {
@@ -344,7 +381,7 @@ MURMEX_VECTOR_CLONES void SpectralEngine::SpectralStage(int channel, int lane, b
     // above it, on the gain two bins below. Splitting them lets the gain arithmetic of many
     // bins overlap.
     TrackNoise(channel, lane, useCapture);
-    ComputeGains(channel);
+    ComputeGains(channel, lane);
     BuildSynthesisGains(channel, lane);
 
     // The Nyquist bin passes unchanged.
@@ -358,19 +395,25 @@ MURMEX_VECTOR_CLONES void SpectralEngine::SpectralStage(int channel, int lane, b
 }
 
 MURMEX_VECTOR_CLONES void SpectralEngine::OverlapAdd() {
-    const float* window = analysisWindow_.data();
+    const double* window = overlapWindow_.data();
     int16_t* accumulator = outputAccumulator_.data();
     const int32_t* first = frames_.data();
     if (channels_ == 2) {
-        // Both channels in one pass, so that the interleaved accumulator is read and written whole.
+        // The two frames are interleaved a slice at a time, so that the interleaved accumulator
+        // is walked contiguously.
         const int32_t* second = first + frameLength_;
-        for (int i = 0; i < frameLength_; ++i) {
-            accumulator[2 * i] = OverlapAddSample(first[i], window[i], accumulator[2 * i]);
-            accumulator[2 * i + 1] = OverlapAddSample(second[i], window[i], accumulator[2 * i + 1]);
+        constexpr int kHalf = kOverlapSlice / 2;
+        alignas(64) int32_t frames[kOverlapSlice];
+        for (int start = 0; start < frameLength_; start += kHalf) {
+            for (int i = 0; i < kHalf; ++i) {
+                frames[2 * i] = first[start + i];
+                frames[2 * i + 1] = second[start + i];
+            }
+            OverlapAddSlice(frames, window + 2 * start, accumulator + 2 * start);
         }
         return;
     }
-    OverlapAddFrame(first, window, accumulator, frameLength_);
+    OverlapAddFrame(first, frameWindow_.data(), accumulator, frameLength_);
 }
 
 void SpectralEngine::UpdateCapture() {
@@ -423,7 +466,7 @@ MURMEX_VECTOR_CLONES void SpectralEngine::RunChannelBlocks(int channel) {
 
         WindowFrame<1>(lane.history.data(), window, fft_.FftInput(channel), frameLength_);
         SpectralStage(channel, channel, captureActive && batchPlan_.captureMinima);
-        OverlapAddFrame(frame, window, lane.accumulator.data(), frameLength_);
+        OverlapAddFrame(frame, frameWindow_.data(), lane.accumulator.data(), frameLength_);
         std::copy_n(lane.accumulator.begin(), kHalf, lane.output.begin() + static_cast<std::ptrdiff_t>(b) * kHalf);
         UpdateChannelCapture(channel, captureActive, batchPlan_.captureMinima);
         captureActive = batchPlan_.captureMinima;

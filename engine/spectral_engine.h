@@ -172,7 +172,7 @@ private:
     // Step back from the unnormalised inverse transform to sample units in the channel's frame.
     void ScaleInverse(int channel, int lane);
     void TrackNoise(int channel, int lane, bool useCapture);
-    void ComputeGains(int channel);
+    void ComputeGains(int channel, int lane);
     void BuildSynthesisGains(int channel, int lane);
     // Trackers and estimates of the odd bins from their neighbourhood minima, which are already
     // in LocalMinimum; useCapture: a capture is held and "Capture minima" is on.
@@ -182,6 +182,9 @@ private:
     void UpdateCapture();
     // UpdateCapture for one channel, from the capture state before the block to captureMinima.
     void UpdateChannelCapture(int channel, bool wasActive, bool captureMinima);
+    // The analysis window in double, in the layout of the accumulator (each entry twice for
+    // stereo) and in that of one channel's frame.
+    void BuildOverlapWindow();
 
     ProcessingOptions& options_;
     FftwInterface fft_;
@@ -216,6 +219,10 @@ private:
     Block outputBlock_{};
     std::array<float, kFftSize> analysisWindow_{};
     std::array<float, 3> smoothingKernel_{};
+    // The analysis window once per accumulator sample, in double as the overlap-add uses it.
+    std::array<double, kFftSize> overlapWindow_{};
+    // The same for one channel's frame: the accumulators of ProcessBlocks and of mono.
+    std::array<double, kFftSize> frameWindow_{};
 
     alignas(64) StateArray binPower_{};
     alignas(64) StateArray smoothedPower_{};
