@@ -4,16 +4,16 @@
 
 namespace murmex {
 
-int ReadInputBlock(SpectralEngine& engine, BlockSource& source, int16_t* block) {
-    const int bytesRead = std::min(source.ReadBlock(block, SpectralEngine::kBlockBytes), SpectralEngine::kBlockBytes);
+void CorrectInputBlock(SpectralEngine& engine, int16_t* block, int bytesRead) {
     if (bytesRead > 0 && engine.Options().DcOffsetCorrection.load()) {
         engine.RemoveDcOffset(block, SpectralEngine::kBlockBytes, engine.Channels());
     }
-    return bytesRead;
 }
 
 int RunBlockContract(SpectralEngine& engine, BlockSource& source, bool process) {
-    const int bytesRead = ReadInputBlock(engine, source, engine.InputBlockData());
+    const int bytesRead = std::min(source.ReadBlock(engine.InputBlockData(), SpectralEngine::kBlockBytes),
+                                   SpectralEngine::kBlockBytes);
+    CorrectInputBlock(engine, engine.InputBlockData(), bytesRead);
     engine.ShiftHistory();
     engine.ProcessBlock(process);
     return bytesRead;

@@ -18,8 +18,8 @@ public:
 // filtered again. Returns the byte count read.
 int RunBlockContract(SpectralEngine& engine, BlockSource& source, bool process);
 
-// The first two steps alone, into `block` (kBlockSamples values, which keep what they held
-// beyond a short read): a save gathers blocks read this way for SpectralEngine::ProcessBlocks.
-int ReadInputBlock(SpectralEngine& engine, BlockSource& source, int16_t* block);
+// The second step alone, for a block (kBlockSamples values) that `bytesRead` bytes were read
+// into: a save reads many blocks at once for SpectralEngine::ProcessBlocks.
+void CorrectInputBlock(SpectralEngine& engine, int16_t* block, int bytesRead);
 
 }  // namespace murmex

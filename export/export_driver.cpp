@@ -163,20 +163,27 @@ void ExportDriver::Mem2BufferDone(TMemoryIn& sender) {
 
 int ExportDriver::FillBatch() {
     if (aligned_) return FillBatchAligned();
-    // The blocks are read one by one as the block contract reads them, then processed together,
-    // which lets the engine give each stereo channel a thread of its own.
+    // The refill is read in one piece and then taken block by block as the block contract takes
+    // them: the decoder fills every read until the audio ends, so each block holds what reading
+    // it alone would give. Processed together, each stereo channel can have a thread of its own.
     SpectralEngine& engine = parts_.Engine;
     DecodeBlockSource decoder(decodeStream_);
+    const int total = decoder.ReadBlock(batchInput_.data(), kBatchBytes);
     std::array<int, kBatchBlocks> bytesRead{};
     const int16_t* previous = engine.InputBlock().data();
     int count = 0;
     while (count < kBatchBlocks) {
+        const int offset = count * SpectralEngine::kBlockBytes;
+        const int n = total <= 0 ? total : std::clamp(total - offset, 0, SpectralEngine::kBlockBytes);
         int16_t* block = batchInput_.data() + static_cast<std::ptrdiff_t>(count) * SpectralEngine::kBlockSamples;
-        std::copy_n(previous, SpectralEngine::kBlockSamples, block);
-        const int n = ReadInputBlock(engine, decoder, block);
+        // What a read leaves short keeps what the block held before: the previous block.
+        const int kept = std::max(n, 0);
+        std::memcpy(reinterpret_cast<uint8_t*>(block) + kept, reinterpret_cast<const uint8_t*>(previous) + kept,
+                    static_cast<std::size_t>(SpectralEngine::kBlockBytes - kept));
+        CorrectInputBlock(engine, block, n);
         bytesRead[count++] = n;
         previous = block;
-        decodedTotal_ += std::max(n, 0);
+        decodedTotal_ += kept;
         ReportProgress();
         // A block that sees Cancel is processed but not written: the export ends after the one
         // before it.
