@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdint>
 #include <random>
@@ -130,6 +131,32 @@ private:
     std::vector<Segment> state_;
 };
 
+// Changes one setting or none, with the given chances in percent, in this order: "Stop noise
+// estimation", "Capture minima", "Fourier detail amplifier", "DC offset correction", the bias
+// slider, the reduction slider, a new run. `roll` is a draw from 0..99.
+void ChangeOneSetting(int roll, const std::array<int, 7>& chances, std::mt19937& events, ProcessingOptions& options,
+                      SpectralEngine& engine) {
+    int which = 0;
+    int limit = chances[0];
+    while (which < 7 && roll >= limit) {
+        ++which;
+        if (which < 7) limit += chances[which];
+    }
+    switch (which) {
+        case 0: options.StopNoiseEstimation = !options.StopNoiseEstimation; break;
+        case 1: options.CaptureMinima = !options.CaptureMinima; break;
+        case 2: options.DetailAmplifier = !options.DetailAmplifier; break;
+        case 3: options.DcOffsetCorrection = !options.DcOffsetCorrection; break;
+        case 4: SetBiasPosition(std::uniform_int_distribution<int>(kBiasMinPosition, kBiasMaxPosition)(events), options); break;
+        case 5:
+            SetReductionPosition(std::uniform_int_distribution<int>(kReductionMinPosition, kReductionMaxPosition)(events),
+                                 options);
+            break;
+        case 6: engine.PrepareEngine(); break;
+        default: break;
+    }
+}
+
 struct RunHashes {
     std::vector<uint64_t> output;  // of all output blocks so far, at each checkpoint
     std::vector<uint64_t> state;   // of the state samples so far, at each checkpoint
@@ -147,21 +174,13 @@ RunHashes RunMixture(int channels, unsigned seed, int threads = 1,
     MixtureGenerator input(channels, seed);
     std::mt19937 events(seed + 1000);
     std::uniform_int_distribution<int> percent(0, 99);
-    std::uniform_int_distribution<int> bias(kBiasMinPosition, kBiasMaxPosition);
-    std::uniform_int_distribution<int> reduction(kReductionMinPosition, kReductionMaxPosition);
 
     Fnv1a outputHash;
     Fnv1a stateHash;
     RunHashes hashes;
     for (int b = 1; b <= kBlocksPerRun; ++b) {
         const int event = percent(events);
-        if (event < 3) options.StopNoiseEstimation = !options.StopNoiseEstimation;
-        else if (event < 6) options.CaptureMinima = !options.CaptureMinima;
-        else if (event < 9) options.DetailAmplifier = !options.DetailAmplifier;
-        else if (event < 11) options.DcOffsetCorrection = !options.DcOffsetCorrection;
-        else if (event < 14) SetBiasPosition(bias(events), options);
-        else if (event < 17) SetReductionPosition(reduction(events), options);
-        else if (event == 17) engine.PrepareEngine();
+        ChangeOneSetting(event, {3, 3, 3, 2, 3, 3, 1}, events, options, engine);
         const bool process = event != 18;
 
         input.Fill(engine.InputBlockData());
@@ -192,22 +211,13 @@ RunHashes RunStereoMixtureInRuns(unsigned seed, bool inRuns) {
     std::mt19937 events(seed + 1000);
     std::uniform_int_distribution<int> percent(0, 99);
     std::uniform_int_distribution<int> length(1, SpectralEngine::kMaxBatchBlocks);
-    std::uniform_int_distribution<int> bias(kBiasMinPosition, kBiasMaxPosition);
-    std::uniform_int_distribution<int> reduction(kReductionMinPosition, kReductionMaxPosition);
     std::vector<int16_t> blocks(SpectralEngine::kMaxBatchBlocks * kBlock);
     std::vector<int16_t> outputs(blocks.size());
 
     Fnv1a outputHash;
     RunHashes hashes;
     for (int run = 0; run < 150; ++run) {
-        const int event = percent(events);
-        if (event < 10) options.StopNoiseEstimation = !options.StopNoiseEstimation;
-        else if (event < 25) options.CaptureMinima = !options.CaptureMinima;
-        else if (event < 35) options.DetailAmplifier = !options.DetailAmplifier;
-        else if (event < 45) options.DcOffsetCorrection = !options.DcOffsetCorrection;
-        else if (event < 55) SetBiasPosition(bias(events), options);
-        else if (event < 65) SetReductionPosition(reduction(events), options);
-        else if (event == 65) engine.PrepareEngine();
+        ChangeOneSetting(percent(events), {10, 15, 10, 10, 10, 10, 1}, events, options, engine);
         const int count = length(events);
         for (int b = 0; b < count; ++b) {
             int16_t* block = blocks.data() + b * kBlock;
