@@ -34,19 +34,22 @@ constexpr size_t kStoredAdaptiveBytes = sizeof(AdaptiveDenoiser) + kStoredScratc
 
 }  // namespace
 
-const std::array<StateArray SpectralEngine::*, LearntNoise::kKeptArrays> LearntNoise::kEngineArrays{
-    &SpectralEngine::noiseEstimate_,  &SpectralEngine::biasedNoise_,     &SpectralEngine::localMinimum_,
-    &SpectralEngine::noiseTracker_,   &SpectralEngine::previousMinimum_, &SpectralEngine::capturedNoise_};
+const std::array<SpectralEngine::OddStateArray SpectralEngine::*, LearntNoise::kKeptOddArrays>
+    LearntNoise::kEngineOddArrays{&SpectralEngine::noiseEstimate_, &SpectralEngine::localMinimum_,
+                                  &SpectralEngine::noiseTracker_, &SpectralEngine::previousMinimum_,
+                                  &SpectralEngine::capturedNoise_};
 
 void LearntNoise::Capture(const SpectralEngine& engine) {
     channels_ = engine.channels_;
-    for (int i = 0; i < kKeptArrays; ++i) arrays_[i] = engine.*kEngineArrays[i];
+    arrays_[kBiasedNoise] = engine.biasedNoise_;
+    for (int i = 0; i < kKeptOddArrays; ++i) arrays_[kStoredOddArrays[i]] = (engine.*kEngineOddArrays[i]).All();
     captureActive_ = engine.captureActive_;
     adaptive_ = engine.adaptive_;
 }
 
 void LearntNoise::Restore(SpectralEngine& engine) const {
-    for (int i = 0; i < kKeptArrays; ++i) engine.*kEngineArrays[i] = arrays_[i];
+    engine.biasedNoise_ = arrays_[kBiasedNoise];
+    for (int i = 0; i < kKeptOddArrays; ++i) (engine.*kEngineOddArrays[i]).Assign(arrays_[kStoredOddArrays[i]]);
     engine.captureActive_ = captureActive_;
     engine.adaptive_ = adaptive_;
     engine.adaptive_.Configure(engine.channels_, engine.sampleRate_);

@@ -30,9 +30,14 @@ public:
     bool Decode(std::span<const uint8_t> bytes);
 
 private:
-    // The classic method's arrays a run that keeps its noise starts from (see Capture).
+    // The classic method's arrays a run that keeps its noise starts from, in their stored order
+    // (noise estimate, biased noise, local minimum, tracker, previous minimum, captured noise),
+    // each in the engine's full layout.
     static constexpr int kKeptArrays = 6;
-    static const std::array<SpectralEngine::StateArray SpectralEngine::*, kKeptArrays> kEngineArrays;
+    static constexpr int kBiasedNoise = 1;
+    static constexpr int kKeptOddArrays = 5;
+    static constexpr std::array<int, kKeptOddArrays> kStoredOddArrays{0, 2, 3, 4, 5};
+    static const std::array<SpectralEngine::OddStateArray SpectralEngine::*, kKeptOddArrays> kEngineOddArrays;
 
     int channels_ = 0;
     std::array<SpectralEngine::StateArray, kKeptArrays> arrays_{};

@@ -72,30 +72,31 @@ void StoreOddBin(Bins&& bins, int k, float value) {
     bins[k + 1] = even;
 }
 
-// Smooths the power of each odd bin k over its neighbours and in time, keeping the smoothed
-// powers before and after in packed form for the neighbourhood minimum. Restrict-qualified
-// parameters let the loop run in vector registers.
+// Smooths the power of each odd bin k over its neighbours and in time (`smoothed` holds the odd
+// bins packed), keeping the smoothed powers before and after in the padded arrays of the
+// neighbourhood minimum. Restrict-qualified parameters let the loop run in vector registers.
 inline void SmoothOddBins(const float* __restrict packedPower, const float* __restrict power, float w0, float w1,
                           float w2, float* __restrict smoothed, float* __restrict before, float* __restrict after) {
     for (int m = 0; m < SpectralEngine::kBins / 2; ++m) {
         const int k = 2 * m + 1;
         const float v = w0 * packedPower[m] + w1 * power[k] + w2 * power[k + 1];
-        const float previous = smoothed[k];
+        const float previous = smoothed[m];
         before[m] = previous;
         const float updated = 0.5f * v + 0.5f * previous;
         after[m] = updated;
-        StoreOddBin(smoothed, k, updated);
+        smoothed[m] = updated;
     }
 }
 
-// Wiener-type gains of the odd bins from their packed powers and noise estimates. Restrict-
-// qualified parameters let the loop run in vector registers.
+// Wiener-type gains of the odd bins from their packed powers and noise estimates; the biased
+// noise goes to its full layout, the other arrays hold the odd bins packed. Restrict-qualified
+// parameters let the loop run in vector registers.
 inline void GainsOfOddBins(const float* __restrict packedPower, const float* __restrict estimates,
                            float* __restrict biasedNoise, float* __restrict binRatio,
                            float* __restrict previousRatio, float* __restrict binGain, float bias, float reduction) {
     for (int m = 0; m < SpectralEngine::kBins / 2; ++m) {
         const int k = 2 * m + 1;
-        const float estimate = estimates[k];
+        const float estimate = estimates[m];
         const float scaled = estimate * bias;
         const float biased = scaled > 0.0f ? scaled : kNoiseFloor;
         StoreOddBin(biasedNoise, k, biased);
@@ -106,12 +107,12 @@ inline void GainsOfOddBins(const float* __restrict packedPower, const float* __r
         const float e = std::sqrt(reduction / d);
         const float above = power / (biased * e);
         const float ratio = std::fabs(power) > std::fabs(biased) ? above : 1.0f;
-        StoreOddBin(binRatio, k, ratio);
+        binRatio[m] = ratio;
 
-        const float gain = binGain[k];
-        const float xi = kPreviousRatioWeight * gain * gain * previousRatio[k] + kCurrentRatioWeight * ratio;
-        StoreOddBin(previousRatio, k, ratio);
-        StoreOddBin(binGain, k, WienerGain(xi));
+        const float gain = binGain[m];
+        const float xi = kPreviousRatioWeight * gain * gain * previousRatio[m] + kCurrentRatioWeight * ratio;
+        previousRatio[m] = ratio;
+        binGain[m] = WienerGain(xi);
     }
 }
 
@@ -166,9 +167,7 @@ void SpectralEngine::SetSampleRate(int sampleRate) {
 }
 
 void SpectralEngine::ResetPreviousMinimum() {
-    for (int c = 0; c < channels_; ++c) {
-        std::fill_n(previousMinimum_.begin() + c * kChannelStride, kBins - 1, 1.0f);
-    }
+    for (int c = 0; c < channels_; ++c) previousMinimum_.FillSlot(c, kBins - 1, 1.0f);
 }
 
 void SpectralEngine::BuildAnalysisWindow() {
@@ -206,23 +205,22 @@ void SpectralEngine::PrepareRun(bool keepEstimate) {
     dcPowerAverage_ = 0.0f;
     bin1PowerAverage_ = 100.0f;
     if (!keepEstimate) {
-        noiseEstimate_.fill(0.0f);
+        noiseEstimate_.Fill(0.0f);
         biasedNoise_.fill(0.0f);
     }
-    binRatio_.fill(0.0f);
-    smoothedPower_.fill(0.0f);
+    binRatio_.Fill(0.0f);
+    smoothedPower_.Fill(0.0f);
     binPower_.fill(0.0f);
-    binGain_.fill(0.0f);
+    binGain_.Fill(0.0f);
     for (int c = 0; c < channels_; ++c) {
-        const int first = c * kChannelStride;
         const int count = kBins - 1;  // bins 0..1023; the Nyquist bin keeps its value
-        std::fill_n(binGain_.begin() + first, count, 1.0f);
-        std::fill_n(previousRatio_.begin() + first, count, 1.0f);
-        std::fill_n(adaptStep_.begin() + first, count, 1e-20f);
+        binGain_.FillSlot(c, count, 1.0f);
+        previousRatio_.FillSlot(c, count, 1.0f);
+        adaptStep_.FillSlot(c, count, 1e-20f);
         if (!keepEstimate) {
-            std::fill_n(localMinimum_.begin() + first, count, 1.0f);
-            std::fill_n(noiseTracker_.begin() + first, count, 1.0f);
-            std::fill_n(previousMinimum_.begin() + first, count, 1.1f);
+            localMinimum_.FillSlot(c, count, 1.0f);
+            noiseTracker_.FillSlot(c, count, 1.0f);
+            previousMinimum_.FillSlot(c, count, 1.1f);
         }
     }
     outputBlock_.fill(0);
@@ -257,14 +255,20 @@ MURMEX_VECTOR_CLONES void SpectralEngine::AnalyseChannel(int channel, int lane, 
 }
 
 MURMEX_VECTOR_CLONES void SpectralEngine::UpdateTrackers(int channel, bool useCapture) {
-    const int base = channel * kChannelStride;
-    for (int i = base + 1; i <= base + kLastOddBin; i += 2) {
-        const float minimum = localMinimum_[i];
-        const float previous = previousMinimum_[i];
+    // Distinct arrays, promised to the compiler so that the loop runs in vector registers.
+    const float* __restrict localMinimum = localMinimum_.Odd(channel);
+    float* __restrict previousMinimum = previousMinimum_.Odd(channel);
+    float* __restrict noiseTracker = noiseTracker_.Odd(channel);
+    float* __restrict adaptStep = adaptStep_.Odd(channel);
+    const float* __restrict capturedNoise = capturedNoise_.Odd(channel);
+    float* __restrict noiseEstimate = noiseEstimate_.Odd(channel);
+    for (int m = 0; m < kOddBins; ++m) {
+        const float minimum = localMinimum[m];
+        const float previous = previousMinimum[m];
         // Every frame holds the tracker at its floor first; this pass does it for a frame that
         // tracks, to save a pass over the trackers.
-        const float tracker = std::max(noiseTracker_[i], kTrackerFloor);
-        const float currentStep = adaptStep_[i];
+        const float tracker = std::max(noiseTracker[m], kTrackerFloor);
+        const float currentStep = adaptStep[m];
         const float step = previous < kLowLevelThreshold ? kLowLevelStep : currentStep;
         // Minimum rising or steady: climb towards the previous minimum by the current step,
         // then spend the step. Falling: grow the step with the drop and follow the minimum
@@ -274,11 +278,11 @@ MURMEX_VECTOR_CLONES void SpectralEngine::UpdateTrackers(int channel, bool useCa
         const float fallen = tracker + std::min(minimum - tracker, 0.0f);
         const bool rising = minimum >= previous;
         const float tracked = rising ? risen : fallen;
-        StoreOddBin(noiseTracker_, i, tracked);
-        StoreOddBin(adaptStep_, i, rising ? 0.0f : fallStep);
-        StoreOddBin(previousMinimum_, i, minimum);
-        const float withCapture = std::max(capturedNoise_[i], tracked);
-        StoreOddBin(noiseEstimate_, i, useCapture ? withCapture : tracked);
+        noiseTracker[m] = tracked;
+        adaptStep[m] = rising ? 0.0f : fallStep;
+        previousMinimum[m] = minimum;
+        const float withCapture = std::max(capturedNoise[m], tracked);
+        noiseEstimate[m] = useCapture ? withCapture : tracked;
     }
 }
 
@@ -286,7 +290,7 @@ MURMEX_VECTOR_CLONES void SpectralEngine::TrackNoise(int channel, int lane, bool
     LaneScratch& scratch = lanes_[lane];
     const int base = channel * kChannelStride;
     // Distinct arrays, promised to the compiler so that the loop runs in vector registers.
-    float* __restrict smoothed = smoothedPower_.data() + base;
+    float* __restrict smoothed = smoothedPower_.Odd(channel);
     const float* __restrict power = binPower_.data() + base;
     float* __restrict packedPower = scratch.power.data();
     float* __restrict before = scratch.oddPreviousSmoothed.data() + kMinimumPad;
@@ -299,21 +303,21 @@ MURMEX_VECTOR_CLONES void SpectralEngine::TrackNoise(int channel, int lane, bool
     for (int m = 0; m < kOddBins; ++m) packedPower[m + 1] = power[2 * m + 1];
     SmoothOddBins(packedPower, power, w0, w1, w2, smoothed, before, after);
     if (!learning_ && options_.StopNoiseEstimation.load(std::memory_order_relaxed)) {
-        for (int i = base + 1; i <= base + kLastOddBin; i += 2) {
-            StoreOddBin(noiseTracker_, i, std::max(noiseTracker_[i], kTrackerFloor));
-        }
+        float* tracker = noiseTracker_.Odd(channel);
+        for (int m = 0; m < kOddBins; ++m) tracker[m] = std::max(tracker[m], kTrackerFloor);
         return;
     }
 
     // Minimum over the odd bins k-8..k+8: those up to k already hold this frame's smoothed
     // power, those above k still the previous frame's. The pads hold the search's start value.
+    float* localMinimum = localMinimum_.Odd(channel);
     for (int m = 0; m < kOddBins; ++m) {
         float minimum = kMinimumSearchStart;
         for (int j = 0; j <= kMinimumPad; ++j) minimum = std::min(minimum, scratch.oddSmoothed[m + j]);
         for (int j = kMinimumPad + 1; j <= 2 * kMinimumPad; ++j) {
             minimum = std::min(minimum, scratch.oddPreviousSmoothed[m + j]);
         }
-        StoreOddBin(localMinimum_, base + 2 * m + 1, minimum);
+        localMinimum[m] = minimum;
     }
     UpdateTrackers(channel, useCapture);
 }
@@ -322,21 +326,21 @@ MURMEX_VECTOR_CLONES void SpectralEngine::ComputeGains(int channel, int lane) {
     const int base = channel * kChannelStride;
     // The odd bins' powers come from the packed copy that the smoothing made: contiguous, half
     // the memory of BinPower's pairs and no shuffle to pick them out.
-    GainsOfOddBins(lanes_[lane].power.data() + 1, noiseEstimate_.data() + base, biasedNoise_.data() + base,
-                   binRatio_.data() + base, previousRatio_.data() + base, binGain_.data() + base,
+    GainsOfOddBins(lanes_[lane].power.data() + 1, noiseEstimate_.Odd(channel), biasedNoise_.data() + base,
+                   binRatio_.Odd(channel), previousRatio_.Odd(channel), binGain_.Odd(channel),
                    options_.BiasFactor.load(std::memory_order_relaxed),
                    options_.ReductionFactor.load(std::memory_order_relaxed));
 }
 
 MURMEX_VECTOR_CLONES void SpectralEngine::BuildSynthesisGains(int channel, int lane) {
-    const float* gain = binGain_.data() + channel * kChannelStride;
+    const float* gain = binGain_.Odd(channel);  // gain[m] is bin 2m + 1's
     float* __restrict synthesis = lanes_[lane].synthesisGain.data();
     synthesis[0] = 1.0f;
-    synthesis[1] = std::fabs(gain[1]);
+    synthesis[1] = std::fabs(gain[0]);
     synthesis[2] = synthesis[1];
-    for (int k = 3; k <= kLastOddBin; k += 2) {
-        synthesis[k] = std::fabs(gain[k]);
-        synthesis[k + 1] = std::fabs(gain[k] + gain[k - 2]) * 0.5f;
+    for (int m = 1; m < kOddBins; ++m) {
+        synthesis[2 * m + 1] = std::fabs(gain[m]);
+        synthesis[2 * m + 2] = std::fabs(gain[m] + gain[m - 1]) * 0.5f;
     }
     // Bin 1 lies below the boosted range, so it needs no special case here.
     if (!options_.DetailAmplifier.load(std::memory_order_relaxed)) return;
@@ -423,11 +427,10 @@ void SpectralEngine::UpdateCapture() {
 }
 
 void SpectralEngine::UpdateChannelCapture(int channel, bool wasActive, bool captureMinima) {
-    const auto first = static_cast<std::ptrdiff_t>(channel) * kChannelStride;
     if (!wasActive && captureMinima) {
-        std::copy_n(noiseTracker_.begin() + first, kChannelStride, capturedNoise_.begin() + first);
+        capturedNoise_.CopySlot(noiseTracker_, channel);
     } else if (wasActive && !captureMinima) {
-        std::fill_n(capturedNoise_.begin() + first, kChannelStride, 0.0f);
+        capturedNoise_.FillSlot(channel, kChannelStride, 0.0f);
     }
 }
 

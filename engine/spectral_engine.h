@@ -8,6 +8,7 @@
 #include "engine/channel_worker.h"
 #include "engine/dc_offset_filter.h"
 #include "engine/fftw_interface.h"
+#include "engine/odd_bin_array.h"
 #include "engine/processing_options.h"
 
 namespace murmex {
@@ -44,6 +45,8 @@ public:
     static constexpr float kDetailFactor = 1.35f;
 
     using StateArray = std::array<float, kStateSize>;
+    // The per-bin arrays of which the classic method updates the odd bins only.
+    using OddStateArray = OddBinArray<kBins, kChannelSlots, kChannelStride>;
     using Block = std::array<int16_t, kBlockSamples>;
 
     explicit SpectralEngine(ProcessingOptions& options);
@@ -128,18 +131,20 @@ public:
     const std::array<float, kFftSize>& AnalysisWindow() const { return analysisWindow_; }
     const std::array<float, 3>& SmoothingKernel() const { return smoothingKernel_; }
 
+    // The full layouts of the state arrays, each channel's bins from channel * kChannelStride on.
+    // The odd-bin arrays are brought up to date by the call (main thread, no block running).
     const StateArray& BinPower() const { return binPower_; }
-    const StateArray& SmoothedPower() const { return smoothedPower_; }
-    const StateArray& NoiseTracker() const { return noiseTracker_; }
-    const StateArray& LocalMinimum() const { return localMinimum_; }
-    const StateArray& PreviousMinimum() const { return previousMinimum_; }
-    const StateArray& AdaptStep() const { return adaptStep_; }
-    const StateArray& CapturedNoise() const { return capturedNoise_; }
-    const StateArray& NoiseEstimate() const { return noiseEstimate_; }
+    const StateArray& SmoothedPower() const { return smoothedPower_.All(); }
+    const StateArray& NoiseTracker() const { return noiseTracker_.All(); }
+    const StateArray& LocalMinimum() const { return localMinimum_.All(); }
+    const StateArray& PreviousMinimum() const { return previousMinimum_.All(); }
+    const StateArray& AdaptStep() const { return adaptStep_.All(); }
+    const StateArray& CapturedNoise() const { return capturedNoise_.All(); }
+    const StateArray& NoiseEstimate() const { return noiseEstimate_.All(); }
     const StateArray& BiasedNoise() const { return biasedNoise_; }
-    const StateArray& BinRatio() const { return binRatio_; }
-    const StateArray& PreviousRatio() const { return previousRatio_; }
-    const StateArray& BinGain() const { return binGain_; }
+    const StateArray& BinRatio() const { return binRatio_.All(); }
+    const StateArray& PreviousRatio() const { return previousRatio_.All(); }
+    const StateArray& BinGain() const { return binGain_.All(); }
     const AdaptiveDenoiser& Adaptive() const { return adaptive_; }
 
     // Smoothed powers of bins 0 and 1 behind the DC meter; the meter update writes them.
@@ -225,17 +230,17 @@ private:
     std::array<double, kFftSize> frameWindow_{};
 
     alignas(64) StateArray binPower_{};
-    alignas(64) StateArray smoothedPower_{};
-    alignas(64) StateArray noiseTracker_{};
-    alignas(64) StateArray localMinimum_{};
-    alignas(64) StateArray previousMinimum_{};
-    alignas(64) StateArray adaptStep_{};
-    alignas(64) StateArray capturedNoise_{};
-    alignas(64) StateArray noiseEstimate_{};
+    OddStateArray smoothedPower_;
+    OddStateArray noiseTracker_;
+    OddStateArray localMinimum_;
+    OddStateArray previousMinimum_;
+    OddStateArray adaptStep_;
+    OddStateArray capturedNoise_;
+    OddStateArray noiseEstimate_;
     alignas(64) StateArray biasedNoise_{};
-    alignas(64) StateArray binRatio_{};
-    alignas(64) StateArray previousRatio_{};
-    alignas(64) StateArray binGain_{};
+    OddStateArray binRatio_;
+    OddStateArray previousRatio_;
+    OddStateArray binGain_;
 
     float dcPowerAverage_ = 0.0f;
     float bin1PowerAverage_ = 0.0f;
