@@ -39,27 +39,15 @@ float WienerGain(float xi) {
 // within it every overlap-add sum fits 32 bits.
 constexpr int64_t kFrameLimit = int64_t{1} << 30;
 
-// Overlap-add of one slice: trunc(t * window + accumulated), limited to 16 bits. Truncating
-// before limiting gives the same sample as the other way round, because the limits are whole
-// numbers. The accumulator is widened to and narrowed from 32 bits in loops of their own, so that
-// the arithmetic runs in full-width vector registers without 16-bit lanes.
-constexpr int kOverlapSlice = 256;
-static_assert(SpectralEngine::kFftSize / SpectralEngine::kMaxChannels % kOverlapSlice == 0,
-              "every frame length is a whole number of slices");
-inline void OverlapAddSlice(const int32_t* __restrict frame, const double* __restrict window,
-                            int16_t* __restrict accumulator) {
-    alignas(64) int32_t sums[kOverlapSlice];
-    for (int i = 0; i < kOverlapSlice; ++i) sums[i] = accumulator[i];
-    for (int i = 0; i < kOverlapSlice; ++i) sums[i] = static_cast<int32_t>(frame[i] * window[i] + sums[i]);
-    for (int i = 0; i < kOverlapSlice; ++i) {
-        accumulator[i] = static_cast<int16_t>(std::clamp(sums[i], int32_t{INT16_MIN}, int32_t{INT16_MAX}));
-    }
-}
-
-// Overlap-add of one channel's frame into an accumulator holding that channel alone.
-inline void OverlapAddFrame(const int32_t* frame, const double* window, int16_t* accumulator, int length) {
-    for (int start = 0; start < length; start += kOverlapSlice) {
-        OverlapAddSlice(frame + start, window + start, accumulator + start);
+// Overlap-add of one channel's frame: trunc(t * window + accumulated), limited to 16 bits.
+// Truncating before limiting gives the same sample as the other way round, because the limits
+// are whole numbers. The accumulator holds its 16-bit samples in 32-bit entries, so that the
+// loop runs in full-width vector registers without 16-bit lanes.
+[[gnu::always_inline]] inline void OverlapAddFrame(const int32_t* __restrict frame, const double* __restrict window,
+                                                   int32_t* __restrict accumulator, int length) {
+    for (int i = 0; i < length; ++i) {
+        const auto sum = static_cast<int32_t>(frame[i] * window[i] + accumulator[i]);
+        accumulator[i] = std::clamp(sum, int32_t{INT16_MIN}, int32_t{INT16_MAX});
     }
 }
 
@@ -118,20 +106,10 @@ inline void GainsOfOddBins(const float* __restrict packedPower, const float* __r
 
 // Analysis of one channel: the windowed samples go to the FFT input, or, truncated, to the
 // frame that the overlap-add takes when the spectral stage is skipped (|windowed| <= 32768).
-template <int Stride, typename Sample>
-void WindowFrame(const int16_t* history, const float* window, Sample* __restrict out, int length) {
-    for (int i = 0; i < length; ++i) out[i] = static_cast<Sample>(history[i * Stride] * window[i]);
-}
-
-// The same analysis with the channel stride made known to the compiler, so that the stereo
-// frame is picked out in vector registers.
 template <typename Sample>
-void WindowChannel(const int16_t* history, int channels, const float* window, Sample* out, int length) {
-    if (channels == 2) {
-        WindowFrame<2>(history, window, out, length);
-    } else {
-        WindowFrame<1>(history, window, out, length);
-    }
+void WindowFrame(const int16_t* __restrict history, const float* __restrict window, Sample* __restrict out,
+                 int length) {
+    for (int i = 0; i < length; ++i) out[i] = static_cast<Sample>(history[i] * window[i]);
 }
 
 }  // namespace
@@ -158,7 +136,6 @@ void SpectralEngine::SetChannels(int channels) {
     channels_ = channels;
     frameLength_ = kFftSize / channels;
     adaptive_.Configure(channels_, sampleRate_);
-    BuildOverlapWindow();
 }
 
 void SpectralEngine::SetSampleRate(int sampleRate) {
@@ -176,14 +153,7 @@ void SpectralEngine::BuildAnalysisWindow() {
         analysisWindow_[k] = static_cast<float>(
             std::sin(std::numbers::pi_v<long double> * (k + 0.5L) / frameLength_));
     }
-    BuildOverlapWindow();
-}
-
-void SpectralEngine::BuildOverlapWindow() {
-    overlapWindow_.fill(0.0);
-    for (int k = 0; k < kFftSize; ++k) frameWindow_[k] = analysisWindow_[k];
-    if (channels_ == 0) return;
-    for (int j = 0; j < kFftSize; ++j) overlapWindow_[j] = analysisWindow_[j / channels_];
+    for (int k = 0; k < kFftSize; ++k) overlapWindow_[k] = analysisWindow_[k];
 }
 
 void SpectralEngine::BuildSmoothingKernel() {
@@ -225,8 +195,10 @@ void SpectralEngine::PrepareRun(bool keepEstimate) {
     }
     outputBlock_.fill(0);
     inputBlock_.fill(0);
-    analysisHistory_.fill(0);
-    outputAccumulator_.fill(0);
+    for (ChannelFrames& frames : channelFrames_) {
+        frames.history.fill(0);
+        frames.accumulator.fill(0);
+    }
     if (!engineReady_) {
         fft_.CreatePlans();
         engineReady_ = true;
@@ -239,18 +211,29 @@ void SpectralEngine::ReleasePlans() {
 }
 
 void SpectralEngine::ShiftHistory() {
-    std::copy_n(outputAccumulator_.begin() + kBlockSamples, kBlockSamples, outputAccumulator_.begin());
-    std::fill_n(outputAccumulator_.begin() + kBlockSamples, kBlockSamples, int16_t{0});
-    std::copy_n(analysisHistory_.begin() + kBlockSamples, kBlockSamples, analysisHistory_.begin());
-    std::copy(inputBlock_.begin(), inputBlock_.end(), analysisHistory_.begin() + kBlockSamples);
+    for (int c = 0; c < channels_; ++c) ShiftChannel(c, inputBlock_.data());
+}
+
+MURMEX_VECTOR_CLONES void SpectralEngine::ShiftChannel(int channel, const int16_t* block) {
+    ChannelFrames& frames = channelFrames_[channel];
+    const int half = frameLength_ / 2;  // one block of one channel
+    std::copy_n(frames.accumulator.begin() + half, half, frames.accumulator.begin());
+    std::fill_n(frames.accumulator.begin() + half, half, 0);
+    std::copy_n(frames.history.begin() + half, half, frames.history.begin());
+    int16_t* __restrict newest = frames.history.data() + half;
+    if (channels_ == 2) {
+        for (int i = 0; i < kBlockSamples / 2; ++i) newest[i] = block[2 * i + channel];
+    } else {
+        std::copy_n(block, kBlockSamples, newest);
+    }
 }
 
 MURMEX_VECTOR_CLONES void SpectralEngine::AnalyseChannel(int channel, int lane, bool spectral) {
-    const int16_t* history = analysisHistory_.data() + channel;
+    const int16_t* history = channelFrames_[channel].history.data();
     if (spectral) {
-        WindowChannel(history, channels_, analysisWindow_.data(), fft_.FftInput(lane), frameLength_);
+        WindowFrame(history, analysisWindow_.data(), fft_.FftInput(lane), frameLength_);
     } else {
-        WindowChannel(history, channels_, analysisWindow_.data(), frames_.data() + channel * frameLength_, frameLength_);
+        WindowFrame(history, analysisWindow_.data(), frames_.data() + channel * frameLength_, frameLength_);
     }
 }
 
@@ -398,26 +381,23 @@ MURMEX_VECTOR_CLONES void SpectralEngine::SpectralStage(int channel, int lane, b
     ScaleInverse(channel, lane);
 }
 
-MURMEX_VECTOR_CLONES void SpectralEngine::OverlapAdd() {
-    const double* window = overlapWindow_.data();
-    int16_t* accumulator = outputAccumulator_.data();
-    const int32_t* first = frames_.data();
+MURMEX_VECTOR_CLONES void SpectralEngine::OverlapAddChannel(int channel) {
+    OverlapAddFrame(frames_.data() + channel * frameLength_, overlapWindow_.data(),
+                    channelFrames_[channel].accumulator.data(), frameLength_);
+}
+
+MURMEX_VECTOR_CLONES void SpectralEngine::TakeOutputBlock(int16_t* output) const {
     if (channels_ == 2) {
-        // The two frames are interleaved a slice at a time, so that the interleaved accumulator
-        // is walked contiguously.
-        const int32_t* second = first + frameLength_;
-        constexpr int kHalf = kOverlapSlice / 2;
-        alignas(64) int32_t frames[kOverlapSlice];
-        for (int start = 0; start < frameLength_; start += kHalf) {
-            for (int i = 0; i < kHalf; ++i) {
-                frames[2 * i] = first[start + i];
-                frames[2 * i + 1] = second[start + i];
-            }
-            OverlapAddSlice(frames, window + 2 * start, accumulator + 2 * start);
+        const int32_t* __restrict left = channelFrames_[0].accumulator.data();
+        const int32_t* __restrict right = channelFrames_[1].accumulator.data();
+        for (int i = 0; i < kBlockSamples / 2; ++i) {
+            output[2 * i] = static_cast<int16_t>(left[i]);
+            output[2 * i + 1] = static_cast<int16_t>(right[i]);
         }
-        return;
+    } else {
+        const int32_t* accumulator = channelFrames_[0].accumulator.data();
+        for (int i = 0; i < kBlockSamples; ++i) output[i] = static_cast<int16_t>(accumulator[i]);
     }
-    OverlapAddFrame(first, frameWindow_.data(), accumulator, frameLength_);
 }
 
 void SpectralEngine::UpdateCapture() {
@@ -447,30 +427,25 @@ void SpectralEngine::RunChannel(int channel, int lane) {
     if (blockPlan_.adaptive) {
         AdaptiveStage(channel, lane, blockPlan_.settings);
     } else if (blockPlan_.spectral) {
-        SpectralStage(channel, lane, captureActive_ && options_.CaptureMinima.load(std::memory_order_relaxed));
+        SpectralStage(channel, lane, blockPlan_.useCapture);
     }
+    OverlapAddChannel(channel);
 }
 
 void SpectralEngine::RunSecondChannel(void* engine) { static_cast<SpectralEngine*>(engine)->RunChannel(1, 1); }
 
-MURMEX_VECTOR_CLONES void SpectralEngine::RunChannelBlocks(int channel) {
+void SpectralEngine::RunChannelBlocks(int channel) {
     LaneScratch& lane = lanes_[channel];
-    constexpr int kHalf = kFftSize / 4;  // one block of one stereo channel
-    const float* window = analysisWindow_.data();
-    int32_t* frame = frames_.data() + channel * frameLength_;
+    const int half = frameLength_ / 2;  // one block of one stereo channel
     bool captureActive = captureActive_;
     for (int b = 0; b < batchPlan_.count; ++b) {
-        // ShiftHistory, for this channel alone.
-        const int16_t* block = batchPlan_.input + static_cast<std::ptrdiff_t>(b) * kBlockSamples + channel;
-        std::copy_n(lane.history.begin() + kHalf, kHalf, lane.history.begin());
-        for (int i = 0; i < kHalf; ++i) lane.history[kHalf + i] = block[2 * i];
-        std::copy_n(lane.accumulator.begin() + kHalf, kHalf, lane.accumulator.begin());
-        std::fill_n(lane.accumulator.begin() + kHalf, kHalf, int16_t{0});
-
-        WindowFrame<1>(lane.history.data(), window, fft_.FftInput(channel), frameLength_);
+        ShiftChannel(channel, batchPlan_.input + static_cast<std::ptrdiff_t>(b) * kBlockSamples);
+        AnalyseChannel(channel, channel, true);
         SpectralStage(channel, channel, captureActive && batchPlan_.captureMinima);
-        OverlapAddFrame(frame, frameWindow_.data(), lane.accumulator.data(), frameLength_);
-        std::copy_n(lane.accumulator.begin(), kHalf, lane.output.begin() + static_cast<std::ptrdiff_t>(b) * kHalf);
+        OverlapAddChannel(channel);
+        const int32_t* accumulator = channelFrames_[channel].accumulator.data();
+        int16_t* __restrict output = lane.output.data() + static_cast<std::ptrdiff_t>(b) * half;
+        for (int i = 0; i < half; ++i) output[i] = static_cast<int16_t>(accumulator[i]);
         UpdateChannelCapture(channel, captureActive, batchPlan_.captureMinima);
         captureActive = batchPlan_.captureMinima;
     }
@@ -493,13 +468,6 @@ void SpectralEngine::ProcessBlocks(const int16_t* input, int16_t* output, int co
         }
         return;
     }
-    constexpr int kChannelSamples = kFftSize / 2;
-    for (int c = 0; c < 2; ++c) {
-        for (int i = 0; i < kChannelSamples; ++i) {
-            lanes_[c].history[i] = analysisHistory_[2 * i + c];
-            lanes_[c].accumulator[i] = outputAccumulator_[2 * i + c];
-        }
-    }
     batchPlan_ = {input, count, options_.CaptureMinima.load()};
     channelWorker_->Start(&SpectralEngine::RunSecondChannelBlocks, this);
     RunChannelBlocks(0);
@@ -509,12 +477,6 @@ void SpectralEngine::ProcessBlocks(const int16_t* input, int16_t* output, int co
     for (int i = 0; i < samples / 2; ++i) {
         output[2 * i] = lanes_[0].output[i];
         output[2 * i + 1] = lanes_[1].output[i];
-    }
-    for (int c = 0; c < 2; ++c) {
-        for (int i = 0; i < kChannelSamples; ++i) {
-            analysisHistory_[2 * i + c] = lanes_[c].history[i];
-            outputAccumulator_[2 * i + c] = lanes_[c].accumulator[i];
-        }
     }
     captureActive_ = batchPlan_.captureMinima;
     std::copy_n(input + static_cast<std::ptrdiff_t>(samples - kBlockSamples), kBlockSamples, inputBlock_.begin());
@@ -526,6 +488,7 @@ void SpectralEngine::ProcessBlock(bool process) {
     blockPlan_.adaptive = blockPlan_.spectral &&
                           options_.Method.load(std::memory_order_relaxed) == NoiseReductionMethod::Adaptive;
     if (blockPlan_.adaptive) blockPlan_.settings = adaptive_.BeginBlock(options_, learning_);
+    blockPlan_.useCapture = captureActive_ && options_.CaptureMinima.load(std::memory_order_relaxed);
     // A frame that is only windowed costs less than handing it over.
     if (channelWorker_ && channels_ == 2 && blockPlan_.spectral) {
         channelWorker_->Start(&SpectralEngine::RunSecondChannel, this);
@@ -535,9 +498,8 @@ void SpectralEngine::ProcessBlock(bool process) {
         for (int c = 0; c < channels_; ++c) RunChannel(c, 0);
     }
     if (blockPlan_.adaptive) adaptive_.EndBlock();
-    OverlapAdd();
     UpdateCapture();
-    std::copy_n(outputAccumulator_.begin(), kBlockSamples, outputBlock_.begin());
+    TakeOutputBlock(outputBlock_.data());
 }
 
 }  // namespace murmex

@@ -160,12 +160,15 @@ private:
     friend class LearntNoise;
 
     void PrepareRun(bool keepEstimate);
-    // One channel of the current block, from the analysis to its frame for the overlap-add, on
-    // the FFT buffers and scratch of `lane` (one lane per thread that runs channels).
+    // Block step 3 for one channel: moves its history and accumulator on by one block and
+    // appends its samples of the interleaved `block`.
+    void ShiftChannel(int channel, const int16_t* block);
+    // One channel of the current block, from the analysis to the overlap-add into its
+    // accumulator, on the FFT buffers and scratch of `lane` (one lane per thread that runs
+    // channels).
     void RunChannel(int channel, int lane);
     static void RunSecondChannel(void* engine);
-    // One channel of stereo through the blocks of a ProcessBlocks call, on its own lane: its
-    // history and accumulator are kept apart from the other channel's in the lane meanwhile.
+    // One channel of stereo through the blocks of a ProcessBlocks call, on its own lane.
     void RunChannelBlocks(int channel);
     static void RunSecondChannelBlocks(void* engine);
     // The windowed frame goes to the FFT input for the spectral stage, else straight to the
@@ -182,14 +185,13 @@ private:
     // Trackers and estimates of the odd bins from their neighbourhood minima, which are already
     // in LocalMinimum; useCapture: a capture is held and "Capture minima" is on.
     void UpdateTrackers(int channel, bool useCapture);
-    // Adds the frames of all channels into the accumulator.
-    void OverlapAdd();
+    // Adds the channel's frame into its accumulator.
+    void OverlapAddChannel(int channel);
+    // The oldest block of the accumulators, the channels interleaved.
+    void TakeOutputBlock(int16_t* output) const;
     void UpdateCapture();
     // UpdateCapture for one channel, from the capture state before the block to captureMinima.
     void UpdateChannelCapture(int channel, bool wasActive, bool captureMinima);
-    // The analysis window in double, in the layout of the accumulator (each entry twice for
-    // stereo) and in that of one channel's frame.
-    void BuildOverlapWindow();
 
     ProcessingOptions& options_;
     FftwInterface fft_;
@@ -207,6 +209,8 @@ private:
     struct BlockPlan {
         bool spectral = false;
         bool adaptive = false;
+        // A capture is held and "Capture minima" is on, read once for both channels.
+        bool useCapture = false;
         AdaptiveDenoiser::FrameSettings settings;
     };
     BlockPlan blockPlan_;
@@ -219,15 +223,19 @@ private:
     BatchPlan batchPlan_;
 
     Block inputBlock_{};
-    std::array<int16_t, kFftSize> analysisHistory_{};
-    std::array<int16_t, kFftSize> outputAccumulator_{};
+    // Each channel's samples of the current frame and its overlap-add sums (16-bit samples in
+    // 32-bit entries), on cache lines of its own: the first FrameLength entries, the newest
+    // block in the upper half.
+    struct alignas(64) ChannelFrames {
+        std::array<int16_t, kFftSize> history{};
+        std::array<int32_t, kFftSize> accumulator{};
+    };
+    std::array<ChannelFrames, kMaxChannels> channelFrames_{};
     Block outputBlock_{};
     std::array<float, kFftSize> analysisWindow_{};
     std::array<float, 3> smoothingKernel_{};
-    // The analysis window once per accumulator sample, in double as the overlap-add uses it.
+    // The analysis window in double, as the overlap-add uses it.
     std::array<double, kFftSize> overlapWindow_{};
-    // The same for one channel's frame: the accumulators of ProcessBlocks and of mono.
-    std::array<double, kFftSize> frameWindow_{};
 
     alignas(64) StateArray binPower_{};
     OddStateArray smoothedPower_;
@@ -260,10 +268,7 @@ private:
         std::array<float, kOddBins + 2 * kMinimumPad> oddSmoothed{};
         std::array<float, kOddBins + 2 * kMinimumPad> oddPreviousSmoothed{};
         AdaptiveDenoiser::Scratch adaptive;
-        // During ProcessBlocks: this lane's channel of the analysis history and of the output
-        // accumulator, and its output samples, each channel on its own cache lines.
-        std::array<int16_t, kFftSize / 2> history{};
-        std::array<int16_t, kFftSize / 2> accumulator{};
+        // During ProcessBlocks: this lane's channel's output samples.
         std::array<int16_t, kMaxBatchBlocks * kBlockSamples / 2> output{};
     };
     std::array<LaneScratch, FftwInterface::kLanes> lanes_{};
