@@ -432,7 +432,19 @@ void SpectralEngine::RunChannel(int channel, int lane) {
     OverlapAddChannel(channel);
 }
 
-void SpectralEngine::RunSecondChannel(void* engine) { static_cast<SpectralEngine*>(engine)->RunChannel(1, 1); }
+void SpectralEngine::RunChannelOnItsLane(int channel) { RunChannel(channel, channel); }
+
+void SpectralEngine::RunOnBothThreads(void (SpectralEngine::*run)(int channel)) {
+    splitRun_ = run;
+    channelWorker_->Start(&SpectralEngine::RunSecondChannel, this);
+    (this->*run)(0);
+    channelWorker_->Wait();
+}
+
+void SpectralEngine::RunSecondChannel(void* engine) {
+    auto* self = static_cast<SpectralEngine*>(engine);
+    (self->*self->splitRun_)(1);
+}
 
 void SpectralEngine::RunChannelBlocks(int channel) {
     LaneScratch& lane = lanes_[channel];
@@ -451,39 +463,33 @@ void SpectralEngine::RunChannelBlocks(int channel) {
     }
 }
 
-void SpectralEngine::RunSecondChannelBlocks(void* engine) {
-    static_cast<SpectralEngine*>(engine)->RunChannelBlocks(1);
-}
-
 void SpectralEngine::ProcessBlocks(const int16_t* input, int16_t* output, int count) {
-    const bool split = channelWorker_ && channels_ == 2 && fft_.HasPlans() && count > 0 &&
-                       count <= kMaxBatchBlocks &&
+    if (count <= 0) return;
+    const bool split = channelWorker_ && channels_ == 2 && fft_.HasPlans() && count <= kMaxBatchBlocks &&
                        options_.Method.load(std::memory_order_relaxed) == NoiseReductionMethod::Classic;
-    if (!split) {
-        for (int b = 0; b < count; ++b) {
-            std::copy_n(input + static_cast<std::ptrdiff_t>(b) * kBlockSamples, kBlockSamples, inputBlock_.begin());
-            ShiftHistory();
-            ProcessBlock(true);
-            std::copy_n(outputBlock_.begin(), kBlockSamples, output + static_cast<std::ptrdiff_t>(b) * kBlockSamples);
-        }
-        return;
-    }
-    batchPlan_ = {input, count, options_.CaptureMinima.load()};
-    channelWorker_->Start(&SpectralEngine::RunSecondChannelBlocks, this);
-    RunChannelBlocks(0);
-    channelWorker_->Wait();
-
     const int samples = count * kBlockSamples;
-    for (int i = 0; i < samples / 2; ++i) {
-        output[2 * i] = lanes_[0].output[i];
-        output[2 * i + 1] = lanes_[1].output[i];
+    if (split) {
+        batchPlan_ = {input, count, options_.CaptureMinima.load()};
+        RunOnBothThreads(&SpectralEngine::RunChannelBlocks);
+        for (int i = 0; i < samples / 2; ++i) {
+            output[2 * i] = lanes_[0].output[i];
+            output[2 * i + 1] = lanes_[1].output[i];
+        }
+        captureActive_ = batchPlan_.captureMinima;
+    } else {
+        for (int b = 0; b < count; ++b) {
+            const auto offset = static_cast<std::ptrdiff_t>(b) * kBlockSamples;
+            for (int c = 0; c < channels_; ++c) ShiftChannel(c, input + offset);
+            RunBlock(true, output + offset);
+        }
     }
-    captureActive_ = batchPlan_.captureMinima;
     std::copy_n(input + static_cast<std::ptrdiff_t>(samples - kBlockSamples), kBlockSamples, inputBlock_.begin());
     std::copy_n(output + static_cast<std::ptrdiff_t>(samples - kBlockSamples), kBlockSamples, outputBlock_.begin());
 }
 
-void SpectralEngine::ProcessBlock(bool process) {
+void SpectralEngine::ProcessBlock(bool process) { RunBlock(process, outputBlock_.data()); }
+
+void SpectralEngine::RunBlock(bool process, int16_t* output) {
     blockPlan_.spectral = process && fft_.HasPlans();
     blockPlan_.adaptive = blockPlan_.spectral &&
                           options_.Method.load(std::memory_order_relaxed) == NoiseReductionMethod::Adaptive;
@@ -491,15 +497,13 @@ void SpectralEngine::ProcessBlock(bool process) {
     blockPlan_.useCapture = captureActive_ && options_.CaptureMinima.load(std::memory_order_relaxed);
     // A frame that is only windowed costs less than handing it over.
     if (channelWorker_ && channels_ == 2 && blockPlan_.spectral) {
-        channelWorker_->Start(&SpectralEngine::RunSecondChannel, this);
-        RunChannel(0, 0);
-        channelWorker_->Wait();
+        RunOnBothThreads(&SpectralEngine::RunChannelOnItsLane);
     } else {
         for (int c = 0; c < channels_; ++c) RunChannel(c, 0);
     }
     if (blockPlan_.adaptive) adaptive_.EndBlock();
     UpdateCapture();
-    TakeOutputBlock(outputBlock_.data());
+    TakeOutputBlock(output);
 }
 
 }  // namespace murmex

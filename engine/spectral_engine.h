@@ -167,10 +167,14 @@ private:
     // accumulator, on the FFT buffers and scratch of `lane` (one lane per thread that runs
     // channels).
     void RunChannel(int channel, int lane);
-    static void RunSecondChannel(void* engine);
+    void RunChannelOnItsLane(int channel);
     // One channel of stereo through the blocks of a ProcessBlocks call, on its own lane.
     void RunChannelBlocks(int channel);
-    static void RunSecondChannelBlocks(void* engine);
+    // Runs `run` for channel 0 on the calling thread and for channel 1 on the channel thread.
+    void RunOnBothThreads(void (SpectralEngine::*run)(int channel));
+    static void RunSecondChannel(void* engine);
+    // ProcessBlock into `output`, from the history as ShiftHistory or ShiftChannel left it.
+    void RunBlock(bool process, int16_t* output);
     // The windowed frame goes to the FFT input for the spectral stage, else straight to the
     // frame that the overlap-add takes.
     void AnalyseChannel(int channel, int lane, bool spectral);
@@ -221,6 +225,8 @@ private:
         bool captureMinima = false;
     };
     BatchPlan batchPlan_;
+    // What RunOnBothThreads hands to the channel thread.
+    void (SpectralEngine::*splitRun_)(int channel) = nullptr;
 
     Block inputBlock_{};
     // Each channel's samples of the current frame and its overlap-add sums (16-bit samples in
