@@ -22,7 +22,6 @@ constexpr float kNoiseFloor = 1e-20f;
 constexpr float kPreviousRatioWeight = 0.99f;
 constexpr float kCurrentRatioWeight = 0.01f;
 constexpr int kInverseShift = 11;  // the inverse transform is 2048 = 2^11 times too large
-constexpr int kLastOddBin = 1023;
 // Below this magnitude a float truncates exactly through a 32-bit integer.
 constexpr float kInt32Range = 2147483648.0f;
 
@@ -318,19 +317,22 @@ MURMEX_VECTOR_CLONES void SpectralEngine::ComputeGains(int channel, int lane) {
 MURMEX_VECTOR_CLONES void SpectralEngine::BuildSynthesisGains(int channel, int lane) {
     const float* gain = binGain_.Odd(channel);  // gain[m] is bin 2m + 1's
     float* __restrict synthesis = lanes_[lane].synthesisGain.data();
+    // Odd bins from this one on are boosted (bin 1 lies below the range).
+    const int firstBoosted = options_.DetailAmplifier.load(std::memory_order_relaxed) ? (kDetailAboveBin + 1) / 2
+                                                                                       : kOddBins;
     synthesis[0] = 1.0f;
     synthesis[1] = std::fabs(gain[0]);
     synthesis[2] = synthesis[1];
-    for (int m = 1; m < kOddBins; ++m) {
+    for (int m = 1; m < firstBoosted; ++m) {
         synthesis[2 * m + 1] = std::fabs(gain[m]);
         synthesis[2 * m + 2] = std::fabs(gain[m] + gain[m - 1]) * 0.5f;
     }
-    // Bin 1 lies below the boosted range, so it needs no special case here.
-    if (!options_.DetailAmplifier.load(std::memory_order_relaxed)) return;
-    for (int k = kDetailAboveBin + 2; k <= kLastOddBin; k += 2) {
-        const float factor = synthesis[k] > kDetailGainThreshold ? kDetailFactor : 1.0f;
-        synthesis[k] *= factor;
-        synthesis[k + 1] *= factor;
+    // A boosted odd bin raises the even bin above it by the same factor.
+    for (int m = firstBoosted; m < kOddBins; ++m) {
+        const float odd = std::fabs(gain[m]);
+        const float factor = odd > kDetailGainThreshold ? kDetailFactor : 1.0f;
+        synthesis[2 * m + 1] = odd * factor;
+        synthesis[2 * m + 2] = std::fabs(gain[m] + gain[m - 1]) * 0.5f * factor;
     }
 }
 
