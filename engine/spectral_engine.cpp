@@ -209,10 +209,6 @@ void SpectralEngine::ReleasePlans() {
     engineReady_ = false;
 }
 
-void SpectralEngine::ShiftHistory() {
-    for (int c = 0; c < channels_; ++c) ShiftChannel(c, inputBlock_.data());
-}
-
 MURMEX_VECTOR_CLONES void SpectralEngine::ShiftChannel(int channel, const int16_t* block) {
     ChannelFrames& frames = channelFrames_[channel];
     const int half = frameLength_ / 2;  // one block of one channel
@@ -225,6 +221,10 @@ MURMEX_VECTOR_CLONES void SpectralEngine::ShiftChannel(int channel, const int16_
     } else {
         std::copy_n(block, kBlockSamples, newest);
     }
+}
+
+void SpectralEngine::ShiftHistory() {
+    for (int c = 0; c < channels_; ++c) ShiftChannel(c, inputBlock_.data());
 }
 
 MURMEX_VECTOR_CLONES void SpectralEngine::AnalyseChannel(int channel, int lane, bool spectral) {
