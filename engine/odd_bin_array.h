@@ -24,12 +24,12 @@ public:
         full_.fill(value);
         odd_.fill(value);
     }
-    // Entries 0 .. count - 1 of one slot.
+    // Entries 0 .. count - 1 of one slot (count at most SlotStride).
     void FillSlot(int slot, int count, float value) {
         float* full = full_.data() + static_cast<std::ptrdiff_t>(slot) * SlotStride;
         for (int i = 0; i < count; ++i) full[i] = value;
         float* odd = Odd(slot);
-        for (int m = 0; 2 * m + 1 < count; ++m) odd[m] = value;
+        for (int m = 0; m < kOddBins && 2 * m + 1 < count; ++m) odd[m] = value;
     }
     // One whole slot of `from` into this array's.
     void CopySlot(const OddBinArray& from, int slot) {

@@ -34,10 +34,11 @@ TEST(OddBinArray, EveryOperationKeepsTheFullLayoutAndThePackedOddBinsAlike) {
     expected.fill(0.5f);
     ExpectSame(array, expected, "Fill");
 
-    // A count that ends on an even bin and one that ends on an odd bin.
-    for (const int count : {kBins - 1, 7}) {
-        array.FillSlot(1, count, static_cast<float>(count));
-        for (int i = 0; i < count; ++i) expected[kStride + i] = static_cast<float>(count);
+    // A count that ends on an even bin, one that ends on an odd bin and a whole slot with the
+    // room after its bins.
+    for (const int count : {kBins - 1, 7, kStride}) {
+        array.FillSlot(0, count, static_cast<float>(count));
+        for (int i = 0; i < count; ++i) expected[i] = static_cast<float>(count);
         ExpectSame(array, expected, "FillSlot");
     }
 
