@@ -50,6 +50,12 @@ constexpr int64_t kFrameLimit = int64_t{1} << 30;
     }
 }
 
+// The accumulator's samples back in 16 bits; the overlap-add keeps them within that range.
+[[gnu::always_inline]] inline void NarrowSamples(const int32_t* __restrict accumulator, int16_t* __restrict output,
+                                                 int count) {
+    for (int i = 0; i < count; ++i) output[i] = static_cast<int16_t>(accumulator[i]);
+}
+
 // Stores the value of odd bin k and gives the even bin above it back its own value. Writing
 // whole pairs lets a loop over the odd bins store full vectors instead of every other lane.
 template <typename Bins>
@@ -397,8 +403,7 @@ MURMEX_VECTOR_CLONES void SpectralEngine::TakeOutputBlock(int16_t* output) const
             output[2 * i + 1] = static_cast<int16_t>(right[i]);
         }
     } else {
-        const int32_t* accumulator = channelFrames_[0].accumulator.data();
-        for (int i = 0; i < kBlockSamples; ++i) output[i] = static_cast<int16_t>(accumulator[i]);
+        NarrowSamples(channelFrames_[0].accumulator.data(), output, kBlockSamples);
     }
 }
 
@@ -424,17 +429,17 @@ void SpectralEngine::AdaptiveStage(int channel, int lane, const AdaptiveDenoiser
     ScaleInverse(channel, lane);
 }
 
-void SpectralEngine::RunChannel(int channel, int lane) {
+void SpectralEngine::RunChannel(int channel, int lane, bool useCapture) {
     AnalyseChannel(channel, lane, blockPlan_.spectral);
     if (blockPlan_.adaptive) {
         AdaptiveStage(channel, lane, blockPlan_.settings);
     } else if (blockPlan_.spectral) {
-        SpectralStage(channel, lane, blockPlan_.useCapture);
+        SpectralStage(channel, lane, useCapture);
     }
     OverlapAddChannel(channel);
 }
 
-void SpectralEngine::RunChannelOnItsLane(int channel) { RunChannel(channel, channel); }
+void SpectralEngine::RunChannelOnItsLane(int channel) { RunChannel(channel, channel, blockPlan_.useCapture); }
 
 void SpectralEngine::RunOnBothThreads(void (SpectralEngine::*run)(int channel)) {
     splitRun_ = run;
@@ -454,12 +459,9 @@ void SpectralEngine::RunChannelBlocks(int channel) {
     bool captureActive = captureActive_;
     for (int b = 0; b < batchPlan_.count; ++b) {
         ShiftChannel(channel, batchPlan_.input + static_cast<std::ptrdiff_t>(b) * kBlockSamples);
-        AnalyseChannel(channel, channel, true);
-        SpectralStage(channel, channel, captureActive && batchPlan_.captureMinima);
-        OverlapAddChannel(channel);
-        const int32_t* accumulator = channelFrames_[channel].accumulator.data();
-        int16_t* __restrict output = lane.output.data() + static_cast<std::ptrdiff_t>(b) * half;
-        for (int i = 0; i < half; ++i) output[i] = static_cast<int16_t>(accumulator[i]);
+        RunChannel(channel, channel, captureActive && batchPlan_.captureMinima);
+        NarrowSamples(channelFrames_[channel].accumulator.data(),
+                      lane.output.data() + static_cast<std::ptrdiff_t>(b) * half, half);
         UpdateChannelCapture(channel, captureActive, batchPlan_.captureMinima);
         captureActive = batchPlan_.captureMinima;
     }
@@ -472,6 +474,9 @@ void SpectralEngine::ProcessBlocks(const int16_t* input, int16_t* output, int co
     const int samples = count * kBlockSamples;
     if (split) {
         batchPlan_ = {input, count, options_.CaptureMinima.load()};
+        // Every block of the run takes the classic spectral stage.
+        blockPlan_.spectral = true;
+        blockPlan_.adaptive = false;
         RunOnBothThreads(&SpectralEngine::RunChannelBlocks);
         for (int i = 0; i < samples / 2; ++i) {
             output[2 * i] = lanes_[0].output[i];
@@ -501,7 +506,7 @@ void SpectralEngine::RunBlock(bool process, int16_t* output) {
     if (channelWorker_ && channels_ == 2 && blockPlan_.spectral) {
         RunOnBothThreads(&SpectralEngine::RunChannelOnItsLane);
     } else {
-        for (int c = 0; c < channels_; ++c) RunChannel(c, 0);
+        for (int c = 0; c < channels_; ++c) RunChannel(c, 0, blockPlan_.useCapture);
     }
     if (blockPlan_.adaptive) adaptive_.EndBlock();
     UpdateCapture();

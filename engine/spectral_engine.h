@@ -163,10 +163,10 @@ private:
     // Block step 3 for one channel: moves its history and accumulator on by one block and
     // appends its samples of the interleaved `block`.
     void ShiftChannel(int channel, const int16_t* block);
-    // One channel of the current block, from the analysis to the overlap-add into its
-    // accumulator, on the FFT buffers and scratch of `lane` (one lane per thread that runs
-    // channels).
-    void RunChannel(int channel, int lane);
+    // One channel of the current block as blockPlan_ says, from the analysis to the overlap-add
+    // into its accumulator, on the FFT buffers and scratch of `lane` (one lane per thread that
+    // runs channels); useCapture: a capture is held and "Capture minima" is on.
+    void RunChannel(int channel, int lane, bool useCapture);
     void RunChannelOnItsLane(int channel);
     // One channel of stereo through the blocks of a ProcessBlocks call, on its own lane.
     void RunChannelBlocks(int channel);
