@@ -40,7 +40,13 @@ bool ExportDriver::SaveAs(const std::string& chosenName, const SourceInfo& sourc
         return false;
     }
     outputFileName_ = outputPath;
-    outputBefore_ = StatFile(outputPath);
+    keptFileName_.clear();
+    mayReplace_ = NameTaken(outputPath);
+    if (const std::string problem = scratch_.Create(outputPath); !problem.empty()) {
+        ReportFailure(problem);
+        outcome_ = ExportOutcome::Failed;
+        return false;
+    }
     outputOpenedKnown_ = false;
     stoppedByCancel_ = false;
     earlyEnd_.emplace(source);
@@ -77,7 +83,7 @@ bool ExportDriver::SaveAs(const std::string& chosenName, const SourceInfo& sourc
         if (!BASS_ChannelSetPosition(decodeStream_, 0, BASS_POS_BYTE)) {
             throw EAuException("The source could not be rewound to its start.");
         }
-        TAuOutput& writer = parts_.Writers.ConfigureWriter(parts_.Settings, format, outputPath,
+        TAuOutput& writer = parts_.Writers.ConfigureWriter(parts_.Settings, format, scratch_.ScratchPath(),
                                                             parts_.Tags.Vorbis, parts_.Tags.Id3v2);
         chosenWriter_ = &writer;
 
@@ -96,6 +102,7 @@ bool ExportDriver::SaveAs(const std::string& chosenName, const SourceInfo& sourc
         writer.Start();
     } catch (const std::exception& e) {
         ReportFailure(e.what());
+        scratch_.Discard();
         outcome_ = ExportOutcome::Failed;
         LeaveExportState();
         return false;
@@ -141,7 +148,7 @@ void ExportDriver::Mem2BufferDone(TMemoryIn& sender) {
     // The writer has opened its file before it asks for data: remember which file that is, so
     // that its disappearance or replacement during the save is noticed at the end.
     if (!outputOpenedKnown_) {
-        outputOpened_ = StatFile(outputFileName_);
+        outputOpened_ = StatFile(scratch_.ScratchPath());
         outputOpenedKnown_ = true;
     }
     if (learnRange_ && !LearnNoiseFirst()) {
@@ -235,55 +242,69 @@ void ExportDriver::WriterDone(TAuOutput& sender) {
 }
 
 ExportOutcome ExportDriver::FinishSave(TAuOutput& writer) {
+    const ExportOutcome outcome = stoppedByCancel_ ? ExportOutcome::Cancelled
+                                  : earlyEnd_ && earlyEnd_->EndedEarly(decodedTotal_) ? ExportOutcome::SourceEndedEarly
+                                                                                     : ExportOutcome::Saved;
+    if (!KeepFile(writer, outcome)) {
+        scratch_.Discard();
+        return ExportOutcome::Failed;
+    }
+    if (outcome == ExportOutcome::SourceEndedEarly) ReportFailure(earlyEnd_->Message(decodedTotal_));
+    return outcome;
+}
+
+bool ExportDriver::KeepFile(TAuOutput& writer, ExportOutcome outcome) {
     const std::string error = writer.ErrorText();
     if (!error.empty()) {
         ReportFailure(error);
-        return ExportOutcome::Failed;
+        return false;
     }
     if (!learnError_.empty()) {
         ReportFailure(learnError_);
-        return ExportOutcome::Failed;
+        return false;
     }
     // The writer closes a file even when its folder was removed or the name now leads elsewhere;
-    // what was written is then not at the path the user chose.
-    if (!OutputStillInPlace()) {
+    // what was written is then not where it can be put in place.
+    if (!ScratchStillInPlace()) {
         ReportFailure("the file is gone or was replaced while it was being saved");
-        return ExportOutcome::Failed;
+        return false;
     }
     if (&writer == &parts_.Writers.MP3Out1 && !MP3Out1Done()) {
         ReportFailure("the ID3v1 tag could not be written");
-        return ExportOutcome::Failed;
+        return false;
     }
-    if (stoppedByCancel_) return ExportOutcome::Cancelled;
-    if (earlyEnd_ && earlyEnd_->EndedEarly(decodedTotal_)) {
-        ReportFailure(earlyEnd_->Message(decodedTotal_));
-        return ExportOutcome::SourceEndedEarly;
+    // A shorter file never takes the place of a whole one the user had.
+    const bool partial = outcome == ExportOutcome::Cancelled && (partialOnCancel_ || mayReplace_);
+    const std::string target = partial ? PartialPathFor(outputFileName_) : outputFileName_;
+    // A partial file of an earlier save is this program's own and may go.
+    if (const std::string problem = scratch_.PutInPlace(target, partial || mayReplace_); !problem.empty()) {
+        ReportFailure(problem);
+        return false;
     }
-    return ExportOutcome::Saved;
+    keptFileName_ = target;
+    return true;
 }
-
 unsigned ExportDriver::ResampledTo() const {
     if (chosenWriter_ == nullptr) return 0;
     const unsigned written = chosenWriter_->OutputSampleRate();
     return written != 0 && static_cast<int64_t>(written) != sourceSampleRate_ ? written : 0;
 }
 
-bool ExportDriver::OutputStillInPlace() const {
-    const FileState now = StatFile(outputFileName_);
+bool ExportDriver::ScratchStillInPlace() const {
+    const FileState now = StatFile(scratch_.ScratchPath());
     return outputOpenedKnown_ ? now.SameFileAs(outputOpened_) : now.Exists;
 }
 
-bool ExportDriver::IncompleteFileLeft() const {
-    if (outcome_ != ExportOutcome::Failed) return false;
-    const FileState now = StatFile(outputFileName_);
-    if (!now.Exists) return false;
-    // Without a record of the opened file (the writer failed while opening it), anything that
-    // changed at the path since the save began is its doing.
-    return outputOpenedKnown_ ? now.SameFileAs(outputOpened_) : !(now == outputBefore_);
-}
-
 void ExportDriver::ReportFailure(const std::string& reason) {
-    parts_.Host.ReportExportError(outputFileName_ + ": " + reason);
+    // The user knows the file by the name they chose, not by the scratch file's.
+    std::string text = reason;
+    const std::string& scratch = scratch_.ScratchPath();
+    for (const std::string& name : {scratch, std::filesystem::path(scratch).filename().string()}) {
+        if (name.empty()) continue;
+        const std::string shown = name == scratch ? outputFileName_ : std::filesystem::path(outputFileName_).filename().string();
+        for (std::size_t at; (at = text.find(name)) != std::string::npos;) text.replace(at, name.size(), shown);
+    }
+    parts_.Host.ReportExportError(outputFileName_ + ": " + text);
 }
 
 bool ExportDriver::MP3Out1Done() {
@@ -292,13 +313,13 @@ bool ExportDriver::MP3Out1Done() {
     if (tag.HasTag()) {
         if (tag.Comment().empty()) tag.SetComment(DenoisedComment);
         // The encoder's own trailer goes before our tag is written.
-        if (!tag.RemoveTagFromFile(outputFileName_)) return false;
-        return tag.SaveTagToFile(outputFileName_);
+        if (!tag.RemoveTagFromFile(scratch_.ScratchPath())) return false;
+        return tag.SaveTagToFile(scratch_.ScratchPath());
     }
     const std::string name = std::filesystem::path(outputFileName_).filename().string();
     tag.SetTitle(name.size() > 4 ? name.substr(0, name.size() - 4) : std::string());
     tag.SetComment(DenoisedComment);
-    return tag.SaveTagToFile(outputFileName_);
+    return tag.SaveTagToFile(scratch_.ScratchPath());
 }
 
 void ExportDriver::LeaveExportState() {

@@ -8,6 +8,7 @@
 
 #include "engine/spectral_engine.h"
 #include "export/aligned_framing.h"
+#include "export/atomic_save_file.h"
 #include "export/early_end_check.h"
 #include "export/export_host.h"
 #include "export/export_writers.h"
@@ -66,17 +67,26 @@ public:
 
     // "Cancel": the worker ends the export after the block it is on.
     void Cancel() { exportCancelled_ = true; }
+    // Where a cancelled save's valid, shorter file goes: false (the default) keeps it under the
+    // chosen name unless a file stood there (that one stays whole), true always puts it at
+    // PartialPathFor(name), so that nothing takes it for finished. Main thread, at any time
+    // before the save ends.
+    void SetPartialOnCancel(bool partial) { partialOnCancel_ = partial; }
 
     bool Exporting() const { return exporting_; }
     const std::string& OutputFileName() const { return outputFileName_; }
+    // The file the writer is writing while a save runs: a new file beside the output, renamed
+    // to it once complete. Empty before a save and once the save has ended.
+    const std::string& ScratchFileName() const { return scratch_.ScratchPath(); }
+    // Where the last save's file stands once it has ended: the output name, its partial name
+    // (SetPartialOnCancel) or empty when the save kept no file.
+    const std::string& KeptFileName() const { return keptFileName_; }
     // The folder of the last save that left a valid file; empty before the first.
     const std::string& LastSaveFolder() const { return lastSaveFolder_; }
     ExportOutcome Outcome() const { return outcome_; }
     // The sample rate the last file was written at when the writer resampled the source to
     // fit its format; 0 when it kept the source's rate.
     unsigned ResampledTo() const;
-    // After a failed save: the path holds a file this save began and did not finish.
-    bool IncompleteFileLeft() const;
     // The writer of the current (or last) export; nullptr before the first.
     TAuOutput* ChosenWriter() const { return chosenWriter_; }
     // Bytes decoded by the current (or last) export; read it once the export has ended.
@@ -88,16 +98,18 @@ public:
     void Mem2BufferDone(TMemoryIn& sender);
     static constexpr int kBatchBlocks = SpectralEngine::kMaxBatchBlocks;
     static constexpr int kBatchBytes = kBatchBlocks * SpectralEngine::kBlockBytes;
-    // Main thread: the MP3 writer has closed the file; writes its ID3v1 tag: the source's tag
-    // when it had one, else a title from the output name. False when it could not be written.
+    // Main thread: the MP3 writer has closed the scratch file; writes its ID3v1 tag: the source's
+    // tag when it had one, else a title from the output name. False when it could not be written.
     bool MP3Out1Done();
 
 private:
     // Main thread, OnDone of every writer: the writer is idle, so the controls may come back.
     void WriterDone(TAuOutput& sender);
     ExportOutcome FinishSave(TAuOutput& writer);
-    // The written file still stands at its path and is the one the writer opened.
-    bool OutputStillInPlace() const;
+    // The scratch file still stands at its path and is the one the writer opened.
+    bool ScratchStillInPlace() const;
+    // Puts the finished (or cancelled) file in place; false when that failed (reported).
+    bool KeepFile(TAuOutput& writer, ExportOutcome outcome);
     void ReportFailure(const std::string& reason);
     void LeaveExportState();
     void ReportProgress();
@@ -119,13 +131,17 @@ private:
     HSTREAM decodeStream_ = 0;
     TAuOutput* chosenWriter_ = nullptr;
     std::string outputFileName_;
+    AtomicSaveFile scratch_;
+    std::string keptFileName_;
+    bool partialOnCancel_ = false;
+    // The output's name was taken when the save began and the user agreed to replace it.
+    bool mayReplace_ = false;
     std::string lastSaveFolder_;
     ExportOutcome outcome_ = ExportOutcome::None;
     std::optional<EarlyEndCheck> earlyEnd_;
     int64_t sourceSampleRate_ = 0;
-    // What stood at the output path before the save, and the file the writer opened (recorded
-    // on the worker at the first refill, read on the main thread once the writer is idle).
-    FileState outputBefore_;
+    // The scratch file the writer opened (recorded on the worker at the first refill, read on
+    // the main thread once the writer is idle).
     FileState outputOpened_;
     bool outputOpenedKnown_ = false;
     bool stoppedByCancel_ = false;

@@ -17,6 +17,11 @@ FileState StatFile(const std::string& path) {
     return state;
 }
 
+bool NameTaken(const std::string& path) {
+    struct stat info {};
+    return ::lstat(path.c_str(), &info) == 0;
+}
+
 std::string NonRegularKind(const FileState& state) {
     if (!state.Exists) return {};
     const mode_t mode = static_cast<mode_t>(state.Mode);

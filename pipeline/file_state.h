@@ -25,6 +25,9 @@ struct FileState {
 // Never opens the path: opening a FIFO blocks until someone reads it.
 FileState StatFile(const std::string& path);
 
+// True when anything stands at the name itself, a dangling symbolic link included.
+bool NameTaken(const std::string& path);
+
 // For something that exists but is no regular file, what it is ("a folder", "a named pipe
 // (FIFO)", ...); empty for a regular file or nothing at all.
 std::string NonRegularKind(const FileState& state);

@@ -167,28 +167,27 @@ TEST(ExportDriver, ChecksRefuseBeforeAnythingChanges) {
     EXPECT_EQ(rig.Host.Entered, 0);
 }
 
-TEST(ExportDriver, WriterFailingBeforeItsFirstReadEndsTheExportWithItsError) {
+TEST(ExportDriver, AnOutputThatCannotBeCreatedEndsTheSaveWithItsError) {
     TempFolder dir;
     WriteWav(dir.path() / "source.wav", NoisyTone(4096, 1), 44100, 1);
     // The folder exists, but no file can be created in it, not even by root.
     const std::string cannotCreate = "/proc/murmex-cannot-create.wav";
     ExportRig rig;
     rig.Load(dir.path() / "source.wav");
-    ASSERT_TRUE(rig.Save(cannotCreate));
+    EXPECT_FALSE(rig.Save(cannotCreate));
     ASSERT_EQ(rig.Host.Errors.size(), 1u);
     EXPECT_EQ(rig.Host.Errors[0].rfind(cannotCreate + ": ", 0), 0u) << rig.Host.Errors[0];
     EXPECT_GT(rig.Host.Errors[0].size(), cannotCreate.size() + 2);
-    EXPECT_EQ(rig.Host.Left, 1);
+    EXPECT_EQ(rig.Host.Entered, rig.Host.Left);
     EXPECT_FALSE(rig.Driver.Exporting());
     EXPECT_EQ(rig.Driver.Outcome(), ExportOutcome::Failed);
-    EXPECT_FALSE(rig.Driver.IncompleteFileLeft());
+    EXPECT_TRUE(rig.Driver.KeptFileName().empty());
 
     ASSERT_TRUE(rig.Save(dir / "ok.wav"));
     EXPECT_EQ(rig.Host.Errors.size(), 1u);
     EXPECT_EQ(rig.Driver.Outcome(), ExportOutcome::Saved);
 }
 
-// Each save titles its own file, and the loaded source's tag object is never changed by a save.
 TEST(ExportDriver, Mp3SavesInARowEachGetTheirOwnTag) {
     TempFolder dir;
     WriteWav(dir.path() / "source.wav", NoisyTone(22050, 1), 44100, 1);

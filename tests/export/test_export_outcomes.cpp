@@ -18,11 +18,11 @@ namespace {
 using namespace murmex::testing;
 namespace fs = std::filesystem;
 
-TEST(ExportOutcome, OutputRemovedOrReplacedDuringTheSaveIsAFailureInEveryFormat) {
-    enum class Change { RemoveFolder, ReplaceFile };
+TEST(ExportOutcome, OutputRemovedOrTakenDuringTheSaveIsAFailureInEveryFormat) {
+    enum class Change { RemoveFolder, FileAppears };
     for (const std::string format : {"wav", "mp3", "ogg", "wma"}) {
-        for (const Change change : {Change::RemoveFolder, Change::ReplaceFile}) {
-            SCOPED_TRACE(format + (change == Change::RemoveFolder ? ": folder removed" : ": file replaced"));
+        for (const Change change : {Change::RemoveFolder, Change::FileAppears}) {
+            SCOPED_TRACE(format + (change == Change::RemoveFolder ? ": folder removed" : ": a file appears"));
             TempFolder dir;
             WriteWav(dir.path() / "source.wav", NoisyTone(44100, 2), 44100, 2);
             fs::create_directory(dir.path() / "out");
@@ -34,20 +34,23 @@ TEST(ExportOutcome, OutputRemovedOrReplacedDuringTheSaveIsAFailureInEveryFormat)
                 if (change == Change::RemoveFolder) {
                     fs::remove_all(dir.path() / "out");
                 } else {
-                    fs::rename(output, dir.path() / "moved");
                     std::ofstream(output) << "replacement";
                 }
             };
             ASSERT_TRUE(rig.Save(output.string()));
             ASSERT_EQ(rig.Host.Errors.size(), 1u);
-            EXPECT_TRUE(Contains(rig.Host.Errors[0], output.string() + ": the file is gone or was replaced"))
+            EXPECT_TRUE(Contains(rig.Host.Errors[0], output.string() + (change == Change::RemoveFolder
+                                                                            ? ": the file is gone or was replaced"
+                                                                            : ": a file of that name appeared")))
                 << rig.Host.Errors[0];
             EXPECT_EQ(rig.Driver.Outcome(), ExportOutcome::Failed);
-            EXPECT_FALSE(rig.Driver.IncompleteFileLeft());
+            EXPECT_TRUE(rig.Driver.KeptFileName().empty());
             EXPECT_TRUE(rig.Driver.LastSaveFolder().empty());
-            if (change == Change::ReplaceFile) {
-                // Nothing of the save, not even the MP3 tag, lands in the file now at the path.
+            if (change == Change::FileAppears) {
+                // Nothing of the save, not even the MP3 tag, lands in the file now at the path,
+                // and no scratch file stays beside it.
                 EXPECT_EQ(ReadFile(output).size(), std::string("replacement").size());
+                EXPECT_EQ(std::distance(fs::directory_iterator(dir.path() / "out"), fs::directory_iterator()), 1);
             } else {
                 EXPECT_FALSE(fs::exists(output));
             }
@@ -88,7 +91,7 @@ TEST(ExportOutcome, ASourceCutShortKeepsTheValidFileAndSaysHowMuchWasSaved) {
         EXPECT_LT(rig.Driver.DecodedTotal(), static_cast<int64_t>(c.seconds * c.rate * 2));
         ExpectConsistentWav(dir.path() / "clean.wav");
         EXPECT_EQ(fs::file_size(dir.path() / "clean.wav"), 44u + 2048u + static_cast<uint64_t>(rig.Driver.DecodedTotal()));
-        EXPECT_FALSE(rig.Driver.IncompleteFileLeft());
+        EXPECT_EQ(rig.Driver.KeptFileName(), dir / "clean.wav");
     }
 }
 

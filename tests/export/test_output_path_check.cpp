@@ -30,8 +30,12 @@ TEST(OutputPathCheck, SourceIsRefusedUnderEverySpelling) {
     std::ofstream(source) << "RIFF";
     fs::create_symlink(source, dir.path() / "link.wav");
     fs::create_hard_link(source, dir.path() / "hard.wav");
+    // A copy with the source's bytes and times stands for the name under which a case-folding
+    // file system shows the source with an inode number of its own.
+    fs::copy_file(source, dir.path() / "Song.wav");
+    fs::last_write_time(dir.path() / "Song.wav", fs::last_write_time(source));
     const std::vector<std::string> spellings = {source, dir / "sub/../song.wav", dir / "./song.wav",
-                                                dir / "link.wav", dir / "hard.wav"};
+                                                dir / "link.wav", dir / "hard.wav", dir / "Song.wav"};
     for (const std::string& spelling : spellings) {
         RecordingHost host;
         EXPECT_FALSE(CheckOutputPath(spelling, source, host)) << spelling;
@@ -45,11 +49,18 @@ TEST(OutputPathCheck, SourceIsRefusedUnderEverySpelling) {
 TEST(OutputPathCheck, MissingFolderIsRefusedAndANewFileInAFolderPasses) {
     TempFolder dir;
     const std::string source = dir / "song.wav";
-    RecordingHost host;
-    EXPECT_FALSE(CheckOutputPath(dir / "nowhere/out.wav", source, host));
-    ASSERT_EQ(host.Asked.size(), 1u);
-    EXPECT_EQ(host.Asked[0].Text, "Ooops! Avoid \"\\\" character for filenames!");
-    EXPECT_EQ(host.Asked[0].Caption, "Directory does not exist");
+    const std::pair<std::string, std::string> cases[] = {
+        {dir / "nowhere/out.wav", "Cannot save to \"" + (dir / "nowhere/out.wav") + "\": the folder \"" +
+                                      (dir / "nowhere") + "\" does not exist."},
+        {dir / "no\\where/out.wav", "Ooops! Avoid \"\\\" character for filenames!"},
+    };
+    for (const auto& [output, text] : cases) {
+        RecordingHost host;
+        EXPECT_FALSE(CheckOutputPath(output, source, host));
+        ASSERT_EQ(host.Asked.size(), 1u);
+        EXPECT_EQ(host.Asked[0].Text, text);
+        EXPECT_EQ(host.Asked[0].Caption, "Directory does not exist");
+    }
 
     RecordingHost fresh;
     EXPECT_TRUE(CheckOutputPath(dir / "new.wav", source, fresh));
