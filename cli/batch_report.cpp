@@ -4,6 +4,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include "cli/escaped_text.h"
+
 namespace murmex {
 
 namespace {
@@ -29,6 +31,16 @@ json Settings(const CliOptions& o) {
     return settings;
 }
 
+// `name` under `key`, and under key + "_bytes" too when it is not UTF-8; null when empty.
+void PutName(json& record, const std::string& key, const std::string& name) {
+    record[key] = name.empty() ? json(nullptr) : json(name);
+    if (!IsUtf8(name)) record[key + "_bytes"] = EscapedBytes(name);
+}
+
+int PartialCount(const std::vector<FileRecord>& records) {
+    return static_cast<int>(std::count_if(records.begin(), records.end(), [](const FileRecord& r) { return !r.Partial.empty(); }));
+}
+
 std::string Joined(const std::vector<std::string>& lines) {
     std::string text;
     for (const std::string& line : lines) text += (text.empty() ? "" : "\n") + line;
@@ -38,9 +50,7 @@ std::string Joined(const std::vector<std::string>& lines) {
 }  // namespace
 
 void BatchReport::File(const FileRecord& r) {
-    const json record = {
-        {"input", r.Input},
-        {"output", r.Output.empty() ? json(nullptr) : json(r.Output)},
+    json record = {
         {"status", r.Status},
         {"message", Joined(r.Messages)},
         {"seconds", r.Seconds},
@@ -48,6 +58,9 @@ void BatchReport::File(const FileRecord& r) {
         {"peak_memory_kib", r.PeakKiB},
         {"settings", Settings(options_)},
     };
+    PutName(record, "input", r.Input);
+    PutName(record, "output", r.Output);
+    PutName(record, "partial", r.Partial);
     Line(record.dump(-1, ' ', false, json::error_handler_t::replace));
 }
 
@@ -65,6 +78,7 @@ std::string TallyLine(const std::vector<FileRecord>& records) {
         line += separator + std::to_string(count) + " " + status;
         separator = ", ";
     }
+    if (const int partial = PartialCount(records); partial > 0) line += " (" + std::to_string(partial) + " partial)";
     return line;
 }
 
@@ -78,6 +92,7 @@ void BatchReport::Summary(const std::vector<FileRecord>& records, double wallSec
     json summary = {{"files", records.size()}, {"seconds", seconds}, {"wall_seconds", wallSeconds},
                     {"peak_memory_kib", peak}, {"jobs", options_.Jobs}};
     for (const auto& [status, count] : CountByStatus(records)) summary[status] = count;
+    summary["partial"] = PartialCount(records);
     Line(json{{"summary", summary}}.dump(-1, ' ', false, json::error_handler_t::replace));
 }
 

@@ -1,14 +1,17 @@
 #include "cli/batch_runner.h"
 
 #include <signal.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <exception>
 #include <filesystem>
 
 #include <nlohmann/json.hpp>
 
+#include "cli/escaped_text.h"
 #include "cli/interrupt.h"
 #include "cli/output_namer.h"
 #include "engine/channel_worker.h"
@@ -46,7 +49,7 @@ int RunTask(const CliOptions& options, const FileTask& task, int channelFd) {
         FileWorker worker(options, channel);
         status = worker.Run(task);
     } catch (const std::exception& e) {
-        std::fprintf(stderr, "murmex-cli: %s: %s\n", task.Shown.c_str(), e.what());
+        PrintLine(stderr, "murmex-cli: " + task.Shown + ": " + e.what());
     }
     BASS_Free();
     return status;
@@ -67,7 +70,6 @@ BatchRunner::BatchRunner(const CliOptions& options, std::FILE* out, std::FILE* e
         record.Path = input;
         files_.push_back(record);
     }
-    outputBefore_.resize(files_.size());
     reported_.resize(files_.size());
 }
 
@@ -79,19 +81,24 @@ int BatchRunner::Run() {
     } else {
         // A name from the tags needs the file read first; -o names the file itself.
         if (options_.OutputFile.empty()) RunRound({FileTask::Kind::Probe, Pending()});
-        DecideOutputs();
-        if (options_.SkipExisting) SkipExisting();
-        RunRound({FileTask::Kind::Save, Pending()});
+        if (!stopped_ && !Pending().empty() && MakeOutputFolder()) {
+            DecideOutputs();
+            RefuseStdoutOntoAnInput();
+            if (options_.SkipExisting) SkipExisting();
+            RunRound({FileTask::Kind::Save, Pending()});
+        }
     }
+    const char* why = InterruptCount() > 0 ? "interrupted" : "the batch stopped";
     for (std::size_t file : Pending()) {
-        Say(file, "murmex-cli: " + files_[file].Shown + ": not started (interrupted)");
+        Say(file, "murmex-cli: " + files_[file].Shown + ": not started (" + why + ")");
         Settle(file, "cancelled");
     }
     bar_.Finish();
     if (files_.size() > 1 && !options_.Quiet) bar_.Print("murmex-cli: " + TallyLine(files_));
     const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - began_).count();
     if (options_.Json) report_.Summary(files_, wall);
-    if (InterruptCount() > 1) return 130;
+    // As a shell reports a program a signal ended: 130 after Ctrl-C, so a loop around it stops.
+    if (InterruptCount() > 0) return 128 + InterruptSignal();
     const bool allDone = std::all_of(files_.begin(), files_.end(), [](const FileRecord& r) {
         return r.Status == "saved" || r.Status == "described" || r.Status == "skipped";
     });
@@ -105,13 +112,7 @@ void BatchRunner::ReadStandardInput() {
     spool_ = std::make_unique<StdinSpool>();
     if (!spool_->Fill(STDIN_FILENO)) {
         Say(file, "murmex-cli: standard input: " + spool_->Error());
-        Settle(file, "failed");
-        return;
-    }
-    if (fs::path(spool_->Path()).extension().empty()) {
-        Say(file, "murmex-cli: standard input: not WAV, MP3, Ogg Vorbis, WMA or FLAC (convert it on the way, for "
-                  "example with ffmpeg -i INPUT -f wav -)");
-        Settle(file, "failed");
+        Settle(file, spool_->WasInterrupted() ? "cancelled" : "failed");
         return;
     }
     files_[file].Path = spool_->Path();
@@ -128,17 +129,45 @@ void BatchRunner::RunRound(const Round& round) {
     mode_ = round.Mode;
     roundFiles_ = round.Files;
     std::size_t next = 0;
+    // After a worker could not start (too many open files or processes), no more start until
+    // fewer than this many run.
+    std::size_t startBelow = SIZE_MAX;
     for (;;) {
-        // Each interrupt is passed on once: the first cancels the saves, a second ends them.
-        for (; interruptsPassed_ < InterruptCount(); ++interruptsPassed_) pool_.SignalAll(SIGINT);
-        while (InterruptCount() == 0 && next < round.Files.size() && pool_.HasRoom()) {
-            StartWorker(round.Files[next], round.Mode);
-            ++next;
+        PassOnInterrupts();
+        while (!stopped_ && InterruptCount() == 0 && next < round.Files.size() && pool_.HasRoom() &&
+               pool_.Running() < startBelow) {
+            if (StartWorker(round.Files[next], round.Mode)) {
+                ++next;
+                startBelow = SIZE_MAX;
+            } else if (pool_.Idle()) {
+                Stop(round.Files[next++]);
+            } else {
+                startBelow = pool_.Running();
+            }
         }
-        if (pool_.Idle() && (next == round.Files.size() || InterruptCount() > 0)) break;
+        if (pool_.Idle() && (next == round.Files.size() || InterruptCount() > 0 || stopped_)) break;
         pool_.Serve(kServeTurn);
         ShowProgress();
     }
+}
+
+// Each interrupt is passed on once, as the signal it came as: the first cancels the saves, a
+// second ends them.
+void BatchRunner::PassOnInterrupts() {
+    for (; interruptsPassed_ < InterruptCount(); ++interruptsPassed_) {
+        const int signal = InterruptSignal();
+        if (interruptsPassed_ == 0 && signal != SIGINT)
+            bar_.Print(std::string("murmex-cli: ") + (signal == SIGHUP ? "hangup" : "terminated") +
+                       ": every save is cancelled");
+        pool_.SignalAll(signal);
+    }
+}
+
+// No worker runs and none can start: the files left are not started.
+void BatchRunner::Stop(std::size_t file) {
+    Say(file, "murmex-cli: " + files_[file].Shown + ": " + pool_.Error() + "; the batch stops");
+    Settle(file, "failed");
+    stopped_ = true;
 }
 
 bool BatchRunner::StartWorker(std::size_t file, FileTask::Kind mode) {
@@ -149,20 +178,48 @@ bool BatchRunner::StartWorker(std::size_t file, FileTask::Kind mode) {
     task.Shown = record.Shown;
     task.Output = record.Output;
     task.ShowFileLine = files_.size() > 1;
+    task.InBatch = files_.size() > 1;
     // A stereo save takes a second core for its second channel when --jobs leaves room for more
     // work than there are files and a core is free for it; -j 1 keeps to one core.
     const auto jobs = static_cast<std::size_t>(options_.Jobs);
     const std::size_t atOnce = std::min(jobs, roundFiles_.size());
     task.ChannelThreads = atOnce < jobs && atOnce < static_cast<std::size_t>(ChannelWorker::UsableCores()) ? 2 : 1;
-    if (mode == FileTask::Kind::Save && record.Output != kStdioName) outputBefore_[file] = StatFile(record.Output);
     reported_[file].clear();
     const CliOptions& options = options_;
     const bool toStdout = mode == FileTask::Kind::Save && record.Output == kStdioName;
-    if (pool_.Start(file, [&options, task](int channelFd) { return RunTask(options, task, channelFd); }, toStdout))
+    return pool_.Start(file, [&options, task](int channelFd) { return RunTask(options, task, channelFd); }, toStdout);
+}
+
+// -d DIR is made as mkdir -p would; when it cannot be, no file can be saved.
+bool BatchRunner::MakeOutputFolder() {
+    const std::string& folder = options_.OutputDir;
+    std::error_code ec;
+    if (folder.empty() || fs::is_directory(folder, ec)) return true;
+    if (fs::create_directories(folder, ec) && !ec) {
+        bar_.Print("murmex-cli: created folder " + folder);
         return true;
-    Say(file, "murmex-cli: " + record.Shown + ": " + pool_.Error());
-    Settle(file, "failed");
+    }
+    const std::string line = "murmex-cli: " + folder + ": the output folder cannot be made: " +
+                             (ec ? ec.message() : "something that is not a folder stands there");
+    bar_.Print(line);
+    for (std::size_t file : Pending()) {
+        files_[file].Messages.push_back(line);
+        Settle(file, "failed");
+    }
     return false;
+}
+
+// A shell's ">> in.wav" makes standard output one of the inputs: it is refused before
+// anything is written.
+void BatchRunner::RefuseStdoutOntoAnInput() {
+    struct stat out {};
+    if (!options_.WritesStdout() || ::fstat(::fileno(out_), &out) != 0 || !S_ISREG(out.st_mode)) return;
+    for (std::size_t file : Pending()) {
+        struct stat in {};
+        if (::stat(files_[file].Path.c_str(), &in) != 0 || in.st_dev != out.st_dev || in.st_ino != out.st_ino) continue;
+        Say(file, "murmex-cli: standard output: it is " + files_[file].Shown + " itself; I cannot write origin file!");
+        Settle(file, "failed");
+    }
 }
 
 // In the order of the inputs, before any save starts: two inputs never get one output file.
@@ -250,6 +307,34 @@ void BatchRunner::OnChannelLine(std::size_t file, const std::string& line) {
         reported_[file] = "probed";
     }
     if (message.contains("status") && message["status"].is_string()) reported_[file] = message["status"].get<std::string>();
+    const auto path = [&message](const char* key) {
+        return message.contains(key) && message[key].is_string() ? UnescapedBytes(message[key].get<std::string>()) : "";
+    };
+    if (message.contains("scratch")) record.Scratch = path("scratch");
+    if (message.contains("scratch_folder")) record.ScratchFolder = path("scratch_folder");
+    if (message.contains("partial")) record.Partial = path("partial");
+}
+
+// What a worker that ended before its save did left behind: a scratch folder goes, a scratch
+// file is kept as the output's partial file, under a name nothing takes for a finished one.
+void BatchRunner::ClearUp(std::size_t file) {
+    FileRecord& record = files_[file];
+    std::error_code ec;
+    if (!record.ScratchFolder.empty()) fs::remove_all(record.ScratchFolder, ec);
+    if (!record.Scratch.empty() && NameTaken(record.Scratch)) {
+        const std::string partial = PartialPathFor(record.Output);
+        fs::rename(record.Scratch, partial, ec);
+        if (ec) {
+            Say(file, "murmex-cli: " + record.Output + ": incomplete; what was written stays in " + record.Scratch +
+                          " (" + ec.message() + ")");
+            record.Partial = record.Scratch;
+        } else {
+            Say(file, "murmex-cli: " + record.Output + ": incomplete; what was written is kept as " + partial);
+            record.Partial = partial;
+        }
+    }
+    record.Scratch.clear();
+    record.ScratchFolder.clear();
 }
 
 void BatchRunner::OnErrorLine(std::size_t file, const std::string& line) { Say(file, line); }
@@ -261,6 +346,7 @@ void BatchRunner::OnEnd(std::size_t file, const WorkerEnd& end) {
     record.WallSeconds += end.WallSeconds;
     record.PeakKiB = std::max(record.PeakKiB, end.PeakKiB);
     const std::string& reported = reported_[file];
+    ClearUp(file);
     switch (end.How) {
         case WorkerEnd::Kind::Crashed:
             Say(file, "murmex-cli: " + record.Shown + ": crashed with signal " + std::to_string(end.Signal));
@@ -270,18 +356,13 @@ void BatchRunner::OnEnd(std::size_t file, const WorkerEnd& end) {
             break;
         case WorkerEnd::Kind::Exited:
             if (mode_ == FileTask::Kind::Probe && end.ExitCode == 0 && reported == "probed") return;  // on to the save
-            if (reported == "saved" || reported == "described" || reported == "cancelled") {
+            // A file kept as a partial one is not finished, whatever stopped it.
+            if ((reported == "saved" || reported == "described" || reported == "cancelled") && record.Partial.empty()) {
                 Settle(file, end.ExitCode == 0 || reported == "cancelled" ? reported : "failed");
                 return;
             }
             Settle(file, "failed");
             return;
-    }
-    // Ended by a signal in the middle of a save: whatever it left at the output is unfinished.
-    const bool killed = end.How == WorkerEnd::Kind::Crashed || end.Signal != 0;
-    if (mode_ == FileTask::Kind::Save && killed && record.Output != kStdioName) {
-        const FileState now = StatFile(record.Output);
-        if (now.Exists && !(now == outputBefore_[file])) Say(file, "murmex-cli: " + record.Output + ": the file is incomplete");
     }
     Settle(file, "failed");
 }

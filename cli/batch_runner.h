@@ -20,12 +20,13 @@ namespace murmex {
 // loaded, described or saved by a worker process of its own (FileWorker), at most --jobs at
 // once. With -d or without -o, a first round of probes reads each input's tags and length, so
 // that every output name is decided before any save starts. Ctrl-C cancels every save; the
-// files not yet started are reported as cancelled.
+// files not yet started are reported as cancelled. A worker that ends before its save does
+// leaves its file as the output's partial file (PartialPathFor), never under the output's name.
 class BatchRunner : private WorkerPool::Listener {
 public:
     BatchRunner(const CliOptions& options, std::FILE* out = stdout, std::FILE* err = stderr);
     // The exit status: 0 when every input was handled, 1 when any failed or was cancelled,
-    // 130 when a second interrupt ended the saves at once.
+    // 128 + the signal when one interrupted the batch (130 for Ctrl-C).
     int Run();
 
 private:
@@ -37,14 +38,19 @@ private:
     // Input "-": its copy becomes the file the workers load.
     void ReadStandardInput();
     void RunRound(const Round& round);
+    void PassOnInterrupts();
     bool StartWorker(std::size_t file, FileTask::Kind mode);
+    void Stop(std::size_t file);
+    bool MakeOutputFolder();
     void DecideOutputs();
+    void RefuseStdoutOntoAnInput();
     void SkipExisting();
     std::vector<std::size_t> Pending() const;
     void Settle(std::size_t file, const std::string& status);
     void Say(std::size_t file, const std::string& line);
     void EmitFinished();
     void ShowProgress();
+    void ClearUp(std::size_t file);
 
     void OnChannelLine(std::size_t file, const std::string& line) override;
     void OnErrorLine(std::size_t file, const std::string& line) override;
@@ -54,7 +60,6 @@ private:
     const CliOptions& options_;
     std::FILE* out_;
     std::vector<FileRecord> files_;
-    std::vector<FileState> outputBefore_;  // what stood at each output path before its save
     std::vector<std::string> reported_;    // the status each file's worker last reported
     std::vector<std::size_t> roundFiles_;
     FileTask::Kind mode_ = FileTask::Kind::Save;
@@ -64,6 +69,7 @@ private:
     WorkerPool pool_;
     std::size_t nextEmitted_ = 0;
     int interruptsPassed_ = 0;
+    bool stopped_ = false;  // no worker could start while none ran
     std::chrono::steady_clock::time_point began_;
 };
 

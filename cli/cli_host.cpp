@@ -2,6 +2,8 @@
 
 #include <utility>
 
+#include "cli/escaped_text.h"
+
 namespace murmex {
 
 CliHost::CliHost(bool force, std::function<void(int)> onProgress, std::FILE* err)
@@ -17,11 +19,9 @@ void CliHost::BeginFile(const std::string& outputPath, const std::string& shownP
 bool CliHost::Ask(const ExportQuestion& question) {
     if (question.YesNo) {
         if (force_) return true;
-        std::fprintf(err_, "murmex-cli: %s: %s No (use --force to overwrite)\n", shown_.c_str(),
-                     question.Text.c_str());
+        PrintLine(err_, "murmex-cli: " + shown_ + ": " + question.Text + " No (use --force to overwrite)");
     } else {
-        std::fprintf(err_, "murmex-cli: %s: %s (%s)\n", shown_.c_str(), question.Text.c_str(),
-                     question.Caption.c_str());
+        PrintLine(err_, "murmex-cli: " + shown_ + ": " + question.Text + " (" + question.Caption + ")");
     }
     failed_ = true;
     return false;
@@ -42,7 +42,7 @@ void CliHost::ReportExportError(const std::string& text) {
     if (path_ != shown_) {
         for (std::size_t at; (at = said.find(path_)) != std::string::npos;) said.replace(at, path_.size(), shown_);
     }
-    std::fprintf(err_, "murmex-cli: %s\n", said.c_str());
+    PrintLine(err_, "murmex-cli: " + said);
     failed_ = true;
 }
 

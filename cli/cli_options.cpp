@@ -82,8 +82,9 @@ void Declare(CLI::App& app, RawOptions& raw) {
           "output file (one INPUT); its extension is replaced by the format's; \"-\" writes WAV to standard output");
     value("-d,--output-dir", raw.outputDir, "DIR",
           "output folder (one or more INPUTs); each name as the save dialog would propose it (tags), else the "
-          "input's name + \"-clean\"; two inputs never write the same output file (without -o or -d: the "
-          "input's own folder, or the working folder for standard input)");
+          "input's name + \"-clean\"; two inputs never write the same output file, nor names that differ only in "
+          "case (without -o or -d: the input's own folder, or the working folder for standard input); made, as "
+          "mkdir -p would, when missing");
     value("-f,--format", raw.format, "FMT", "wav | mp3 | ogg | wma (default: --output's extension, else wav)");
     value("-b,--kbps", raw.kbps, "N", "96 | 128 | 160 | 192 | 256 | 320 (MP3/OGG/WMA, constant-bitrate choice)");
     value("-q,--vbr", raw.vbr, "Q", "VBR quality 1..9 (MP3/OGG/WMA)");
@@ -99,7 +100,7 @@ void Declare(CLI::App& app, RawOptions& raw) {
     flag("--force", f.Force, "overwrite existing output files (otherwise refuse, like answering No)");
     flag("--skip-existing", f.SkipExisting,
          "skip inputs whose output file exists and report them as skipped, so an interrupted batch resumes "
-         "(a file cut short by Ctrl-C exists too: remove it first)");
+         "(a single save cut short by Ctrl-C keeps its name: remove it first)");
     flag("--info", f.Info, "print the source details (lines `key: value`) and save nothing");
     value("-j,--jobs", raw.jobs, "N",
           "clean N files at once, each in a worker process of its own (default: the number of cores)");
@@ -117,8 +118,12 @@ void Declare(CLI::App& app, RawOptions& raw) {
         "Standard input and output: INPUT \"-\" reads a WAV (or any stream FFmpeg decodes) from standard input; "
         "\"-o -\" writes WAV to standard output, its sizes marked unknown (0xFFFFFFFF). Every other name is a "
         "plain file.\n"
-        "Ctrl-C cancels every file being saved; each keeps a valid file holding what was saved so far.\n"
-        "Exit status: 0 all files saved, 1 a file failed, 2 usage error.");
+        "Ctrl-C cancels every file being saved; each keeps a valid file holding what was saved so far: a single "
+        "save under its own name, the saves of a batch (and any save stopped by SIGTERM, SIGHUP, --timeout or a "
+        "crash) as NAME.partial.EXT, which --skip-existing does not take for finished. SIGHUP and SIGTERM end "
+        "a batch as Ctrl-C does.\n"
+        "Exit status: 0 all files saved, 1 a file failed, 2 usage error, 130 interrupted by Ctrl-C (129 by "
+        "SIGHUP, 143 by SIGTERM).");
 }
 
 // The word of `args` the user wrote for `option` (its short or long name, maybe with "=value").

@@ -1,5 +1,6 @@
 #include "cli/file_worker.h"
 
+#include <signal.h>
 #include <stdlib.h>
 #include <unistd.h>
 
@@ -8,6 +9,7 @@
 #include <cstring>
 #include <filesystem>
 
+#include "cli/escaped_text.h"
 #include "cli/interrupt.h"
 #include "cli/stdout_relay.h"
 #include "export/output_bitrate_note.h"
@@ -51,9 +53,13 @@ int FileWorker::Run(const FileTask& task) {
             return 0;
         case FileTask::Kind::Save: break;
     }
-    const Outcome outcome = task_.Output == kStdioName ? SaveToStdout() : Save();
+    const bool toStdout = task_.Output == kStdioName;
+    const Outcome outcome = toStdout ? SaveToStdout() : Save();
+    // A file kept beside the output rather than under its name.
+    const ExportDriver& driver = session_.Driver;
+    const std::string partial = !toStdout && driver.KeptFileName() != driver.OutputFileName() ? driver.KeptFileName() : "";
     channel_.Finished(outcome == Outcome::Done ? "saved" : outcome == Outcome::Cancelled ? "cancelled" : "failed",
-                      SourceSeconds());
+                      SourceSeconds(), partial);
     return outcome == Outcome::Done ? 0 : 1;
 }
 
@@ -82,7 +88,7 @@ double FileWorker::SourceSeconds() const {
 void FileWorker::PrintInfo() {
     const InfoLine& info = session_.Loader.CurrentInfoLine();
     const OutputSettings& settings = session_.Settings;
-    if (task_.ShowFileLine) std::fprintf(out_, "file: %s\n", task_.Shown.c_str());
+    if (task_.ShowFileLine) PrintLine(out_, "file: " + task_.Shown);
     std::fprintf(out_, "format: %s\n", info.Ind1.c_str());
     std::fprintf(out_, "rate: %s\n", info.Ind2.c_str());
     std::fprintf(out_, "channels: %s\n", info.Ind3.c_str());
@@ -90,7 +96,7 @@ void FileWorker::PrintInfo() {
     std::fprintf(out_, "output kbps: mp3 %s, ogg %s, wma %s\n", settings.Mp3Kbps().c_str(),
                  settings.OggKbps().c_str(), settings.WmaKbps().c_str());
     std::fprintf(out_, "wav kbps: %s\n", settings.WavKbps().c_str());
-    std::fprintf(out_, "suggested name: %s\n", session_.Loader.SuggestedName().c_str());
+    PrintLine(out_, "suggested name: " + session_.Loader.SuggestedName());
     if (task_.ShowFileLine) std::fputc('\n', out_);
 }
 
@@ -108,8 +114,10 @@ FileWorker::Outcome FileWorker::Save() {
     const std::string output = OutputPathFor(task_.Output, session_.Settings.FormatExtension());
     host_.BeginFile(output, output);
     if (!session_.StartSave(output)) return Outcome::Failed;
+    // Should this process end before the save does, the parent knows what it left.
+    channel_.ScratchFile(session_.Driver.ScratchFileName());
     const Outcome waited = WaitForSave([] { return true; });
-    return waited == Outcome::Done ? Conclude(output, output) : waited;
+    return waited == Outcome::Done ? Conclude(output) : waited;
 }
 
 // The WAV writer needs a file it can seek in: it writes a scratch file, which is streamed to
@@ -122,15 +130,17 @@ FileWorker::Outcome FileWorker::SaveToStdout() {
         Error(folder, std::strerror(errno));
         return Outcome::Failed;
     }
+    channel_.ScratchFolder(folder);
     const std::string scratch = folder + "/stdout.wav";
     host_.BeginFile(scratch, shown);
     Outcome outcome = Outcome::Failed;
     if (session_.StartSave(scratch)) {
-        StdoutRelay relay(scratch, ::fileno(out_));
+        // The writer writes a file of its own beside the scratch name until the save ends.
+        StdoutRelay relay(session_.Driver.ScratchFileName(), ::fileno(out_));
         std::fflush(out_);
         outcome = WaitForSave([&relay] { return relay.Pump(); });
         // The writer has finished: the last bytes follow.
-        if (relay.Pump() && outcome == Outcome::Done) outcome = Conclude(scratch, shown);
+        if (relay.Pump() && outcome == Outcome::Done) outcome = Conclude(shown);
         if (!relay.Error().empty()) {
             Error(shown, relay.Error());
             outcome = Outcome::Failed;
@@ -152,6 +162,9 @@ FileWorker::Outcome FileWorker::WaitForSave(const std::function<bool()>& pump) {
         queue.WaitAndDrain(std::chrono::milliseconds(20));
         if (!pumpFailed && !pump()) pumpFailed = true;
         if (!cancelSent && (Interrupted() || pumpFailed)) {
+            // Only a single save stopped by Ctrl-C keeps its file under the chosen name; in a
+            // batch, on a time limit or a closed terminal nothing may take it for finished.
+            driver.SetPartialOnCancel(task_.Output != kStdioName && (task_.InBatch || InterruptSignal() != SIGINT));
             driver.Cancel();
             host_.MarkCancelled();
             cancelSent = true;
@@ -161,27 +174,27 @@ FileWorker::Outcome FileWorker::WaitForSave(const std::function<bool()>& pump) {
     if (driver.Outcome() == ExportOutcome::Cancelled) {
         const double seconds = BASS_ChannelBytes2Seconds(session_.Loader.DecodeStream(),
                                                          static_cast<uint64_t>(driver.DecodedTotal()));
-        const std::string output = task_.Output == kStdioName ? "standard output" : driver.OutputFileName();
-        std::fprintf(err_, "murmex-cli: cancelled: %s is a valid file holding the first %.1f s of %s\n",
-                     output.c_str(), seconds, task_.Shown.c_str());
+        const std::string output = task_.Output == kStdioName ? "standard output" : driver.KeptFileName();
+        char held[64];
+        std::snprintf(held, sizeof held, "%.1f", seconds);
+        PrintLine(err_, "murmex-cli: cancelled: " + output + " is a valid file holding the first " + held + " s of " +
+                            task_.Shown);
         return Outcome::Cancelled;
     }
     return Outcome::Done;
 }
 
-FileWorker::Outcome FileWorker::Conclude(const std::string& output, const std::string& shownOutput) {
+FileWorker::Outcome FileWorker::Conclude(const std::string& shownOutput) {
     const ExportDriver& driver = session_.Driver;
     switch (driver.Outcome()) {
         case ExportOutcome::Saved:
-            if (!options_.Quiet) std::fprintf(err_, "%s -> %s\n", task_.Shown.c_str(), shownOutput.c_str());
+            if (!options_.Quiet) PrintLine(err_, task_.Shown + " -> " + shownOutput);
             ReportResampling(shownOutput);
             // Said even with --quiet, as the resampling is: the file is not what was asked for.
             if (const auto note = OutputBitrateNote(session_.Settings, session_.Loader.Info().SampleRate))
                 Error(shownOutput, *note);
             return Outcome::Done;
-        case ExportOutcome::Failed:
-            if (driver.IncompleteFileLeft() && output == shownOutput) Error(output, "the file is incomplete");
-            return Outcome::Failed;
+        case ExportOutcome::Failed: return Outcome::Failed;
         case ExportOutcome::Cancelled: return Outcome::Cancelled;
         case ExportOutcome::SourceEndedEarly:  // said by the driver; the shorter file is valid
         case ExportOutcome::None:
@@ -195,12 +208,12 @@ FileWorker::Outcome FileWorker::Conclude(const std::string& output, const std::s
 void FileWorker::ReportResampling(const std::string& output) {
     const unsigned rate = session_.Driver.ResampledTo();
     if (rate == 0) return;
-    std::fprintf(err_, "murmex-cli: %s: resampled from %lld Hz to %u Hz\n", output.c_str(),
-                 static_cast<long long>(session_.Loader.Info().SampleRate), rate);
+    PrintLine(err_, "murmex-cli: " + output + ": resampled from " + std::to_string(session_.Loader.Info().SampleRate) +
+                        " Hz to " + std::to_string(rate) + " Hz");
 }
 
 void FileWorker::Error(const std::string& subject, const std::string& text) {
-    std::fprintf(err_, "murmex-cli: %s: %s\n", subject.c_str(), text.c_str());
+    PrintLine(err_, "murmex-cli: " + subject + ": " + text);
 }
 
 }  // namespace murmex

@@ -23,6 +23,7 @@ struct FileTask {
     std::string Shown;   // the input as the messages name it
     std::string Output;  // Save: the file to write; "-" is standard output
     bool ShowFileLine = false;  // Info: start with "file: <input>" (several inputs)
+    bool InBatch = false;       // Save: one of several inputs
     int ChannelThreads = 1;     // Save: threads a stereo file's engine may use
 };
 
@@ -45,7 +46,7 @@ private:
     Outcome Save();
     Outcome SaveToStdout();
     Outcome WaitForSave(const std::function<bool()>& pump);
-    Outcome Conclude(const std::string& output, const std::string& shownOutput);
+    Outcome Conclude(const std::string& shownOutput);
     void ReportResampling(const std::string& output);
     double SourceSeconds() const;
     void Error(const std::string& subject, const std::string& text);

@@ -2,7 +2,7 @@
 
 namespace murmex {
 
-// Ctrl-C (SIGINT) and SIGTERM act like the window's Cancel.
+// Ctrl-C (SIGINT), SIGTERM and SIGHUP (the terminal closed) act like the window's Cancel.
 //
 // In a worker (the process that saves a file) the first one only raises a flag that the save
 // loop reads; a second one ends the worker at once, saying that the file being written may be
@@ -14,5 +14,8 @@ bool Interrupted();
 // workers, so the first cancels every save and a second ends them at once.
 void InstallCountingInterruptHandler();
 int InterruptCount();
+
+// The signal that interrupted last (0 before any).
+int InterruptSignal();
 
 }  // namespace murmex

@@ -5,6 +5,7 @@
 
 #include "cli/batch_runner.h"
 #include "cli/cli_options.h"
+#include "cli/escaped_text.h"
 #include "cli/interrupt.h"
 
 int main(int argc, char** argv) {
@@ -14,8 +15,8 @@ int main(int argc, char** argv) {
         case CliParseResult::Action::Help: std::fputs(UsageText().c_str(), stdout); return 0;
         case CliParseResult::Action::Version: std::printf("murmex-cli %s\n", MURMEX_VERSION); return 0;
         case CliParseResult::Action::UsageError:
-            std::fprintf(stderr, "murmex-cli: %s\nTry 'murmex-cli --help' for more information.\n",
-                         parsed.Error.c_str());
+            PrintLine(stderr, "murmex-cli: " + parsed.Error);
+            std::fputs("Try 'murmex-cli --help' for more information.\n", stderr);
             return 2;
         case CliParseResult::Action::Run: break;
     }
@@ -24,7 +25,7 @@ int main(int argc, char** argv) {
         BatchRunner batch(parsed.Options);
         return batch.Run();
     } catch (const std::exception& e) {
-        std::fprintf(stderr, "murmex-cli: %s\n", e.what());
+        PrintLine(stderr, std::string("murmex-cli: ") + e.what());
     }
     return 1;
 }

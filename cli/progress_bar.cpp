@@ -1,5 +1,7 @@
 #include "cli/progress_bar.h"
 
+#include "cli/escaped_text.h"
+
 namespace murmex {
 
 void ProgressBar::Show(int perMille, const std::string& label) {
@@ -9,7 +11,7 @@ void ProgressBar::Show(int perMille, const std::string& label) {
     constexpr int kWidth = 40;
     const int filled = perMille * kWidth / 1000;
     std::fprintf(err_, "\r[%s%s] %3d%% %s\033[K", std::string(filled, '#').c_str(),
-                 std::string(kWidth - filled, '.').c_str(), perMille / 10, label.c_str());
+                 std::string(kWidth - filled, '.').c_str(), perMille / 10, TerminalText(label).c_str());
     std::fflush(err_);
     shown_ = true;
     lastPerMille_ = perMille;
@@ -19,7 +21,7 @@ void ProgressBar::Show(int perMille, const std::string& label) {
 
 void ProgressBar::Print(const std::string& line) {
     Clear();
-    std::fprintf(err_, "%s\n", line.c_str());
+    PrintLine(err_, line);
     std::fflush(err_);
 }
 

@@ -7,7 +7,8 @@
 namespace murmex {
 
 // One bar on a terminal for the whole batch: "[#####.....]  42% label". Lines printed while it
-// shows go through Print, which clears the bar first; it is drawn again at the next Show.
+// shows go through Print, which clears the bar first; it is drawn again at the next Show. Both
+// show the label and the lines as TerminalText.
 class ProgressBar {
 public:
     ProgressBar(bool enabled, std::FILE* err) : enabled_(enabled), err_(err) {}

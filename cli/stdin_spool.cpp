@@ -1,6 +1,7 @@
 #include "cli/stdin_spool.h"
 
 #include <fcntl.h>
+#include <poll.h>
 #include <stdlib.h>
 #include <unistd.h>
 
@@ -9,11 +10,17 @@
 #include <filesystem>
 #include <vector>
 
+#include "cli/interrupt.h"
+
 namespace murmex {
 
 namespace fs = std::filesystem;
 
 namespace {
+
+// Enough for every signature ExtensionFor knows.
+constexpr std::size_t kSniffedBytes = 16;
+constexpr int kInterruptTurnMs = 50;
 
 bool StartsWith(const unsigned char* head, std::size_t size, const char* magic, std::size_t length) {
     return size >= length && std::memcmp(head, magic, length) == 0;
@@ -46,31 +53,51 @@ std::string StdinSpool::ExtensionFor(const unsigned char* head, std::size_t size
     return "";
 }
 
+// Reads what `fd` has, waiting a turn at a time so that an interrupt is answered at once.
+ssize_t StdinSpool::Read(int fd, unsigned char* into, std::size_t size) {
+    for (;;) {
+        if (InterruptCount() > 0) {
+            interrupted_ = true;
+            return -1;
+        }
+        pollfd ready{fd, POLLIN, 0};
+        const int polled = ::poll(&ready, 1, kInterruptTurnMs);
+        if (polled == 0 || (polled < 0 && errno == EINTR)) continue;
+        if (polled < 0) return -1;
+        const ssize_t n = ::read(fd, into, size);
+        if (n >= 0 || errno != EINTR) return n;
+    }
+}
+
 bool StdinSpool::Fill(int fd) {
     std::string folder = (fs::temp_directory_path() / "murmex-stdin-XXXXXX").string();
     if (::mkdtemp(folder.data()) == nullptr) return Fail(folder + ": " + std::strerror(errno));
     folder_ = folder;
     std::vector<unsigned char> buffer(1 << 16);
     std::size_t head = 0;
-    // The first bytes choose the name, so they are read before the file is made.
-    while (head < 16) {
-        const ssize_t n = ::read(fd, buffer.data() + head, buffer.size() - head);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) return Fail(std::strerror(errno));
+    // The first bytes decide whether this is audio at all, and choose the copy's name, before
+    // anything is copied.
+    while (head < kSniffedBytes) {
+        const ssize_t n = Read(fd, buffer.data() + head, buffer.size() - head);
+        if (n < 0) return Fail(interrupted_ ? "interrupted" : std::strerror(errno));
         if (n == 0) break;
         head += static_cast<std::size_t>(n);
     }
     if (head == 0) return Fail("nothing was read (the input is empty)");
-    path_ = folder_ + "/stdin" + ExtensionFor(buffer.data(), head);
+    const std::string extension = ExtensionFor(buffer.data(), head);
+    if (extension.empty()) {
+        return Fail("not WAV, MP3, Ogg Vorbis, WMA or FLAC (convert it on the way, for example with ffmpeg -i "
+                    "INPUT -f wav -)");
+    }
+    path_ = folder_ + "/stdin" + extension;
     const int out = ::open(path_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
     if (out < 0) return Fail(path_ + ": " + std::strerror(errno));
     bool ok = WriteAll(out, buffer.data(), head);
     while (ok) {
-        const ssize_t n = ::read(fd, buffer.data(), buffer.size());
-        if (n < 0 && errno == EINTR) continue;
+        const ssize_t n = Read(fd, buffer.data(), buffer.size());
         if (n < 0) {
             ::close(out);
-            return Fail(std::strerror(errno));
+            return Fail(interrupted_ ? "interrupted" : std::strerror(errno));
         }
         if (n == 0) break;
         ok = WriteAll(out, buffer.data(), static_cast<std::size_t>(n));

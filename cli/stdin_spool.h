@@ -1,5 +1,7 @@
 #pragma once
 
+#include <sys/types.h>
+
 #include <string>
 
 namespace murmex {
@@ -14,8 +16,10 @@ public:
     StdinSpool(const StdinSpool&) = delete;
     StdinSpool& operator=(const StdinSpool&) = delete;
 
-    // Reads `fd` to its end. False when that failed or nothing came; Error() says why.
+    // Reads `fd` to its end. False when that failed, nothing came, its first bytes are not audio
+    // the loader reads, or an interrupt (InterruptCount) came first; Error() says why.
     bool Fill(int fd);
+    bool WasInterrupted() const { return interrupted_; }
     const std::string& Path() const { return path_; }
     const std::string& Error() const { return error_; }
 
@@ -23,11 +27,13 @@ public:
     static std::string ExtensionFor(const unsigned char* head, std::size_t size);
 
 private:
+    ssize_t Read(int fd, unsigned char* into, std::size_t size);
     bool Fail(const std::string& reason);
 
     std::string folder_;
     std::string path_;
     std::string error_;
+    bool interrupted_ = false;
 };
 
 }  // namespace murmex

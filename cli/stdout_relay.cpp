@@ -20,7 +20,11 @@ constexpr int64_t kReleaseStep = 1 << 20;
 
 }  // namespace
 
-StdoutRelay::StdoutRelay(std::string path, int outFd) : path_(std::move(path)), out_(outFd), buffer_(kChunk) {}
+StdoutRelay::StdoutRelay(std::string path, int outFd) : path_(std::move(path)), out_(outFd), buffer_(kChunk) {
+    // Held open from the start: the writer's file is renamed when it is complete, perhaps
+    // before the first Pump.
+    Open();
+}
 
 StdoutRelay::~StdoutRelay() {
     if (in_ >= 0) ::close(in_);

@@ -1,8 +1,10 @@
 #include "cli/worker_channel.h"
 
+#include <unistd.h>
+
 #include <cerrno>
 
-#include <unistd.h>
+#include "cli/escaped_text.h"
 
 namespace murmex {
 
@@ -17,8 +19,14 @@ void WorkerChannel::Probed(const std::string& suggestedName, double seconds) {
     Send({{"suggested", suggestedName}, {"seconds", seconds}});
 }
 
-void WorkerChannel::Finished(const std::string& status, double seconds) {
-    Send({{"status", status}, {"seconds", seconds}});
+void WorkerChannel::ScratchFile(const std::string& path) { Send({{"scratch", EscapedBytes(path)}}); }
+
+void WorkerChannel::ScratchFolder(const std::string& path) { Send({{"scratch_folder", EscapedBytes(path)}}); }
+
+void WorkerChannel::Finished(const std::string& status, double seconds, const std::string& partial) {
+    nlohmann::json message = {{"status", status}, {"seconds", seconds}};
+    if (!partial.empty()) message["partial"] = EscapedBytes(partial);
+    Send(message);
 }
 
 void WorkerChannel::Send(const nlohmann::json& message) {

@@ -8,16 +8,23 @@ namespace murmex {
 
 // What a worker tells the batch's parent about its file, one JSON object per line on a pipe of
 // its own (the worker's standard error carries the human messages, which the parent relays).
+// Paths go as EscapedBytes, so that names that are not UTF-8 arrive whole.
 //   {"progress": per mille}
 //   {"suggested": name, "seconds": audio seconds}      a probe's answer
-//   {"status": "saved" | "failed" | "cancelled" | "described", "seconds": audio seconds}
+//   {"scratch": path} / {"scratch_folder": path}       the save's scratch file, or the folder
+//                                                      that holds it; what to clear up should
+//                                                      the worker end before its save does
+//   {"status": "saved" | "failed" | "cancelled" | "described", "seconds": audio seconds,
+//    "partial": path (when the file was kept as a partial one)}
 class WorkerChannel {
 public:
     explicit WorkerChannel(int fd) : fd_(fd) {}
 
     void Progress(int perMille);
     void Probed(const std::string& suggestedName, double seconds);
-    void Finished(const std::string& status, double seconds);
+    void ScratchFile(const std::string& path);
+    void ScratchFolder(const std::string& path);
+    void Finished(const std::string& status, double seconds, const std::string& partial = "");
 
 private:
     void Send(const nlohmann::json& message);

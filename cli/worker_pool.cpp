@@ -82,6 +82,7 @@ void WorkerPool::RunChild(const Body& body, int channel, int err, int out) {
             if (fd >= 0) ::close(fd);
     ::signal(SIGINT, SIG_DFL);
     ::signal(SIGTERM, SIG_DFL);
+    ::signal(SIGHUP, SIG_DFL);
     // A reader that goes away is an error the worker reports, not a reason to die silently.
     ::signal(SIGPIPE, SIG_IGN);
     const int devNull = ::open("/dev/null", O_RDONLY | O_CLOEXEC);

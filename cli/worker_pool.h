@@ -50,6 +50,7 @@ public:
 
     bool HasRoom() const { return static_cast<int>(running_.size()) < jobs_; }
     bool Idle() const { return running_.empty(); }
+    std::size_t Running() const { return running_.size(); }
 
     // False (with Error() set) when no process could be started.
     bool Start(std::size_t task, const Body& body, bool keepStdout);

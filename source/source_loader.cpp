@@ -2,6 +2,7 @@
 
 #include <exception>
 
+#include "source/safe_file_name.h"
 #include "source/source_details.h"
 #include "tags/narrow_text.h"
 
@@ -20,6 +21,8 @@ std::string SourceLoader::ShownName(const std::string& fileName) {
   if (CharCount(fileName) <= static_cast<size_t>(kMaxShownNameCharacters)) return fileName;
   return std::string(LeftChars(fileName, kMaxShownNameCharacters)) + "...";
 }
+
+std::string SourceLoader::SuggestedName() const { return SafeFileName(suggestedName_); }
 
 std::string SourceLoader::FormatLabel(const std::string& extension) {
   if (extension == ".WAV") return "PCM";

@@ -82,8 +82,8 @@ class SourceLoader {
   int32_t PreviewQueueLimit() const { return previewQueueLimit_; }
   SourceTags& Tags() { return tags_; }
   const SourceTags& Tags() const { return tags_; }
-  // The name the save dialog proposes: no folder, no extension.
-  const std::string& SuggestedName() const { return suggestedName_; }
+  // The name the save dialog proposes: no folder, no extension, safe on any file system.
+  std::string SuggestedName() const;
   const InfoLine& CurrentInfoLine() const { return infoLine_; }
   const LoadButtons& CurrentButtons() const { return buttons_; }
 

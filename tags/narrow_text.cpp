@@ -31,8 +31,8 @@ void AppendUtf8(std::string& out, char32_t cp) {
     }
 }
 
-// Length of the well-formed UTF-8 sequence at the start of `text` and its code point; 0 when the
-// first byte does not begin one (stray continuation, truncation, overlong or surrogate form).
+}  // namespace
+
 std::size_t DecodeUtf8(std::string_view text, char32_t& cp) {
     const auto lead = static_cast<unsigned char>(text[0]);
     std::size_t length = 0;
@@ -58,6 +58,8 @@ std::size_t DecodeUtf8(std::string_view text, char32_t& cp) {
     if (cp < minimum || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return 0;
     return length;
 }
+
+namespace {
 
 // Bytes taken by the character at the start of `text`: a malformed byte counts as one character.
 std::size_t CharBytes(std::string_view text) {

@@ -10,6 +10,10 @@ namespace murmex {
 // memory. These helpers convert between the two and count and cut UTF-8 text by characters, so a
 // text cut to a byte limit on disk never loses half a character.
 
+// Length of the well-formed UTF-8 sequence at the start of `text` (not empty) and its code point;
+// 0 when the first byte does not begin one (stray continuation, truncation, overlong or surrogate form).
+std::size_t DecodeUtf8(std::string_view text, char32_t& cp);
+
 // Windows-1252 bytes to UTF-8. Bytes 1252 leaves undefined map to the Latin-1 control characters.
 std::string DecodeNarrow(std::string_view narrow);
 

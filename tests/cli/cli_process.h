@@ -7,8 +7,11 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdio>
+#include <filesystem>
 #include <string>
+#include <thread>
 #include <vector>
 
 extern char** environ;
@@ -92,6 +95,23 @@ inline int RunShell(const std::string& command, std::string& out) {
     for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) out.append(buffer, n);
     const int status = ::pclose(pipe);
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// Waits (20 s at most) until `count` saves are under way in `folder`: a save writes a scratch
+// file ".murmex-..." there until it is complete, and has written 64 KiB of audio into it. False
+// when they did not get that far.
+inline bool WaitForSaves(const std::filesystem::path& folder, std::size_t count = 1) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    for (; std::chrono::steady_clock::now() < deadline; std::this_thread::sleep_for(std::chrono::milliseconds(1))) {
+        std::size_t found = 0;
+        std::error_code ec;
+        for (const auto& entry : std::filesystem::directory_iterator(folder, ec)) {
+            found += entry.path().filename().string().rfind(".murmex-", 0) == 0 &&
+                     entry.file_size(ec) >= (std::uintmax_t{64} << 10) && !ec;
+        }
+        if (found >= count) return true;
+    }
+    return false;
 }
 
 inline CliResult RunCli(const std::vector<std::string>& args, const CliLaunch& launch = {}) {

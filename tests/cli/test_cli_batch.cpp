@@ -70,17 +70,16 @@ const std::string kTimeLimit = "4";
 #endif
 
 // One worker is killed by a signal (SIGKILL: a sanitizer would catch any other), one stops
-// (hangs) until the time limit: both files are reported with their reason, and the third is
-// saved all the same.
+// (hangs) until the time limit: both files are reported with their reason, what they wrote is
+// kept under partial names, and the third is saved all the same.
 TEST(CliBatch, AWorkerThatCrashesOrHangsCostsOnlyItsFile) {
     TempFolder dir;
     for (const char* name : {"one.wav", "two.wav", "three.wav"})
         WriteWav(dir.path() / name, NoisyTone(44100 * 90, 2, 3), 44100, 2);
     CliProcess cli({"--quiet", "--json", "-j", "3", "--timeout", kTimeLimit, "-d", dir.path().string(),
                     dir / "one.wav", dir / "two.wav", dir / "three.wav"});
-    std::vector<pid_t> workers;
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (workers.size() < 2 && std::chrono::steady_clock::now() < deadline) workers = Workers(cli.Pid());
+    ASSERT_TRUE(WaitForSaves(dir.path(), 3));
+    const std::vector<pid_t> workers = Workers(cli.Pid());
     ASSERT_GE(workers.size(), 2u);
     ::kill(workers[0], SIGKILL);
     ::kill(workers[1], SIGSTOP);
@@ -96,29 +95,38 @@ TEST(CliBatch, AWorkerThatCrashesOrHangsCostsOnlyItsFile) {
     }
     EXPECT_EQ(saved, 1) << r.Out;
     EXPECT_EQ(failed, 2) << r.Out;
-    EXPECT_TRUE(Contains(r.Out, "\"saved\":1")) << r.Out;
+    EXPECT_TRUE(Contains(r.Out, "\"saved\":1") && Contains(r.Out, "\"partial\":2")) << r.Out;
+    std::vector<std::string> left;
+    for (const auto& entry : fs::directory_iterator(dir.path())) left.push_back(entry.path().filename());
+    EXPECT_EQ(std::count_if(left.begin(), left.end(), [](const std::string& n) { return Contains(n, "-clean.partial.wav"); }), 2)
+        << r.Err;
+    EXPECT_EQ(std::count_if(left.begin(), left.end(), [](const std::string& n) { return Contains(n, ".murmex-"); }), 0);
+    EXPECT_TRUE(Contains(r.Err, "-clean.wav: incomplete; what was written is kept as " + (dir / ""))) << r.Err;
 }
 
-// Ctrl-C reaches the parent only (the workers have a process group of their own); it passes
-// it on once, and every save ends early with a valid file.
-TEST(CliBatch, InterruptCancelsEveryWorkerAndLeavesValidFiles) {
-    TempFolder dir;
-    for (const char* name : {"one.wav", "two.wav"})
-        WriteWav(dir.path() / name, NoisyTone(22050 * 240, 1, name[0]), 22050, 1);
-    CliProcess cli({"--quiet", "-j", "2", "-d", dir.path().string(), dir / "one.wav", dir / "two.wav"});
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-    while (!(fs::exists(dir.path() / "one-clean.wav") && fs::exists(dir.path() / "two-clean.wav")) &&
-           std::chrono::steady_clock::now() < deadline) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+// Ctrl-C, or the terminal closing (SIGHUP), reaches the parent only (the workers have a process
+// group of their own); it passes it on once, and every save ends early with a valid file kept
+// under its partial name, so that --skip-existing does not take it for finished.
+TEST(CliBatch, InterruptCancelsEveryWorkerAndKeepsPartialFiles) {
+    for (const int signal : {SIGINT, SIGHUP}) {
+        SCOPED_TRACE(strsignal(signal));
+        TempFolder dir;
+        for (const char* name : {"one.wav", "two.wav"})
+            WriteWav(dir.path() / name, NoisyTone(22050 * 240, 1, name[0]), 22050, 1);
+        CliProcess cli({"--quiet", "--json", "-j", "2", "-d", dir.path().string(), dir / "one.wav", dir / "two.wav"});
+        ASSERT_TRUE(WaitForSaves(dir.path(), 2));
+        cli.Signal(signal);
+        const CliResult r = cli.Wait();
+        EXPECT_EQ(r.ExitCode, 128 + signal) << r.Err;
+        for (const std::string name : {"one-clean", "two-clean"}) {
+            EXPECT_TRUE(Contains(r.Err, "cancelled: " + (dir / name) + ".partial.wav is a valid file")) << r.Err;
+            EXPECT_TRUE(Contains(r.Out, "\"partial\":\"" + (dir / name) + ".partial.wav\"")) << r.Out;
+            ExpectConsistentWav(dir.path() / (name + ".partial.wav"), 0);
+            EXPECT_FALSE(fs::exists(dir.path() / (name + ".wav")));
+        }
+        EXPECT_TRUE(Contains(r.Out, "\"failed\":2") && Contains(r.Out, "\"partial\":2")) << r.Out;
+        EXPECT_EQ(Contains(r.Err, "murmex-cli: hangup: every save is cancelled"), signal == SIGHUP) << r.Err;
     }
-    cli.Signal(SIGINT);
-    const CliResult r = cli.Wait();
-    EXPECT_EQ(r.ExitCode, 1) << r.Err;
-    for (const char* name : {"one-clean.wav", "two-clean.wav"}) {
-        EXPECT_TRUE(Contains(r.Err, "cancelled: " + (dir / name) + " is a valid file")) << r.Err;
-        ExpectConsistentWav(dir.path() / name, 0);
-    }
-    EXPECT_FALSE(Contains(r.Err, "incomplete")) << r.Err;
 }
 
 TEST(CliBatch, StandardInputToStandardOutputStreamsTheSameWav) {

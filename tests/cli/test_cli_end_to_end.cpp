@@ -1,10 +1,8 @@
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
-#include <thread>
 
 #include "tests/cli/cli_process.h"
 #include "tests/export/wav_test_files.h"
@@ -133,8 +131,7 @@ TEST(CliEndToEnd, AnOutputFolderThatCannotBeWrittenFailsInEveryFormat) {
         const std::string target = dir / ("locked/out." + format);
         EXPECT_EQ(RunCliUnprivileged("--quiet -o '" + target + "' '" + (dir / "in.wav") + "'", output), 1);
         EXPECT_TRUE(Contains(output, "out." + format)) << output;
-        // The WMA writer words every failure to open its file as "Cannot create file".
-        EXPECT_TRUE(Contains(output, format == "wma" ? "Cannot create file" : "Permission denied")) << output;
+        EXPECT_TRUE(Contains(output, "Permission denied")) << output;
         EXPECT_FALSE(fs::exists(target));
     }
 }
@@ -163,13 +160,11 @@ TEST(CliEndToEnd, InterruptActsLikeCancel) {
     WriteWav(dir.path() / "long.wav", NoisyTone(22050 * 240, 1), 22050, 1);
     const fs::path out = dir.path() / "cut.wav";
     CliProcess cli({"--quiet", "-o", out.string(), dir / "long.wav"});
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-    while (!fs::exists(out) && std::chrono::steady_clock::now() < deadline) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
+    ASSERT_TRUE(WaitForSaves(dir.path()));
     cli.Signal(SIGINT);
     const CliResult r = cli.Wait();
-    EXPECT_EQ(r.ExitCode, 1) << r.Err;
+    // As a shell reports a program Ctrl-C ended, so that a loop around it stops.
+    EXPECT_EQ(r.ExitCode, 130) << r.Err;
     EXPECT_TRUE(Contains(r.Err, "cancelled")) << r.Err;
     ExpectConsistentWav(out, 0);
     EXPECT_LT(fs::file_size(out), 44u + 22050u * 240u * 2u);
