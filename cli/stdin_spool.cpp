@@ -56,12 +56,13 @@ std::string StdinSpool::ExtensionFor(const unsigned char* head, std::size_t size
 // Reads what `fd` has, waiting a turn at a time so that an interrupt is answered at once.
 ssize_t StdinSpool::Read(int fd, unsigned char* into, std::size_t size) {
     for (;;) {
+        pollfd ready{fd, POLLIN, 0};
+        const int polled = ::poll(&ready, 1, kInterruptTurnMs);
+        // Looked at after the wait: a signal that ends it has been handled by then.
         if (InterruptCount() > 0) {
             interrupted_ = true;
             return -1;
         }
-        pollfd ready{fd, POLLIN, 0};
-        const int polled = ::poll(&ready, 1, kInterruptTurnMs);
         if (polled == 0 || (polled < 0 && errno == EINTR)) continue;
         if (polled < 0) return -1;
         const ssize_t n = ::read(fd, into, size);

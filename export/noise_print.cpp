@@ -54,6 +54,16 @@ std::string NoiseStretchProblem(const SaveMode& mode, const SourceInfo& source) 
                               static_cast<double>(source.SampleRate);
         if (end > length) return stretch + " reaches beyond the end of the source (" + SecondsText(length) + " s)";
     }
+    // The engine learns nothing from less than one frame.
+    if (source.SampleRate > 0 && source.Channels > 0 && source.FrameBytes() > 0) {
+        const int64_t samples = (ByteAt(end, source) - ByteAt(start, source)) / source.FrameBytes();
+        const int64_t frame = SpectralEngine::kFftSize / source.Channels;
+        if (samples < frame) {
+            return stretch + " holds " + std::to_string(samples) + " samples, fewer than one engine frame (" +
+                   std::to_string(frame) + " samples, " +
+                   SecondsText(static_cast<double>(frame) / static_cast<double>(source.SampleRate)) + " s)";
+        }
+    }
     return {};
 }
 

@@ -42,6 +42,8 @@ public:
         posix_spawn_file_actions_addclose(&actions, out[0]);
         posix_spawn_file_actions_addclose(&actions, err[0]);
         if (!launch.Folder.empty()) posix_spawn_file_actions_addchdir_np(&actions, launch.Folder.c_str());
+        // Nothing else of the test's: a limit on open files then means the same in every test.
+        posix_spawn_file_actions_addclosefrom_np(&actions, 3);
         // With a setup, a shell runs it and then replaces itself by the program ("$0").
         std::vector<std::string> all;
         if (!launch.ShellSetup.empty()) all = {"/bin/sh", "-c", launch.ShellSetup + "; exec \"$0\" \"$@\""};
@@ -97,21 +99,35 @@ inline int RunShell(const std::string& command, std::string& out) {
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-// Waits (20 s at most) until `count` saves are under way in `folder`: a save writes a scratch
-// file ".murmex-..." there until it is complete, and has written 64 KiB of audio into it. False
-// when they did not get that far.
-inline bool WaitForSaves(const std::filesystem::path& folder, std::size_t count = 1) {
+// Waits (20 s at most) until `count` entries of `folder` whose names start with `prefix` stand
+// there, each holding `minBytes` or more. False when they did not come.
+inline bool WaitForEntries(const std::filesystem::path& folder, const std::string& prefix, std::size_t count,
+                           std::uintmax_t minBytes = 0) {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
     for (; std::chrono::steady_clock::now() < deadline; std::this_thread::sleep_for(std::chrono::milliseconds(1))) {
         std::size_t found = 0;
         std::error_code ec;
         for (const auto& entry : std::filesystem::directory_iterator(folder, ec)) {
-            found += entry.path().filename().string().rfind(".murmex-", 0) == 0 &&
-                     entry.file_size(ec) >= (std::uintmax_t{64} << 10) && !ec;
+            found += entry.path().filename().string().rfind(prefix, 0) == 0 &&
+                     (minBytes == 0 || (entry.file_size(ec) >= minBytes && !ec));
         }
         if (found >= count) return true;
     }
     return false;
+}
+
+// A save writes a scratch file ".murmex-..." beside its output until it is complete: `count`
+// saves are under way once as many hold 64 KiB of audio.
+inline bool WaitForSaves(const std::filesystem::path& folder, std::size_t count = 1) {
+    return WaitForEntries(folder, ".murmex-", count, std::uintmax_t{64} << 10);
+}
+
+// The first entry of `folder` whose name starts with `prefix`; empty when there is none.
+inline std::filesystem::path EntryStartingWith(const std::filesystem::path& folder, const std::string& prefix) {
+    std::error_code ec;
+    for (const auto& entry : std::filesystem::directory_iterator(folder, ec))
+        if (entry.path().filename().string().rfind(prefix, 0) == 0) return entry.path();
+    return {};
 }
 
 inline CliResult RunCli(const std::vector<std::string>& args, const CliLaunch& launch = {}) {

@@ -1,7 +1,10 @@
 // Batches in worker processes: parallel runs, workers that crash or hang, pipes, --json,
 // --skip-existing and GNU parallel.
 #include <gtest/gtest.h>
+#include <fcntl.h>
 #include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <cstdio>
@@ -155,19 +158,108 @@ TEST(CliBatch, StandardInputToStandardOutputStreamsTheSameWav) {
     EXPECT_EQ(std::memcmp(pcm.data(), file.data() + 44, pcm.size()), 0);
 }
 
+// Refused from its first bytes: an endless stream (which would otherwise be copied until the
+// file size limit stops it) is never read to its end.
 TEST(CliBatch, StandardInputThatIsNoAudioIsRefusedWithTheReason) {
     TempFolder dir;
     std::ofstream(dir / "film.mkv") << "\x1A\x45\xDF\xA3 matroska";
     const std::pair<std::string, std::string> cases[] = {
         {"/dev/null", "standard input: nothing was read (the input is empty)"},
         {dir / "film.mkv", "standard input: not WAV, MP3, Ogg Vorbis, WMA or FLAC (convert it on the way"},
+        {"/dev/zero", "standard input: not WAV, MP3, Ogg Vorbis, WMA or FLAC"},
     };
     for (const auto& [source, said] : cases) {
-        const CliResult r = RunCli({"--quiet", "-", "-o", dir / "out.wav"}, {"", "exec < " + Quoted(source)});
+        const CliResult r = RunCli({"--quiet", "-", "-o", dir / "out.wav"},
+                                   {"", "trap '' XFSZ; ulimit -f 100; exec < " + Quoted(source)});
         EXPECT_EQ(r.ExitCode, 1) << r.Err;
         EXPECT_TRUE(Contains(r.Err, said)) << r.Err;
         EXPECT_FALSE(fs::exists(dir.path() / "out.wav"));
     }
+}
+
+// SIGINT, SIGTERM and SIGHUP while standard input is still being copied end the run at once,
+// and its copy goes.
+TEST(CliBatch, ReadingStandardInputAnswersSignalsAndLeavesNoCopy) {
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+        SCOPED_TRACE(strsignal(signal));
+        TempFolder dir;
+        ASSERT_EQ(::mkfifo((dir / "fifo").c_str(), 0600), 0);
+        // Held open, and never written: the copy waits for more.
+        const int fifo = ::open((dir / "fifo").c_str(), O_RDWR);
+        CliProcess cli({"--quiet", "-", "-o", dir / "out.wav"},
+                       {"", "export TMPDIR=" + Quoted(dir.path()) + "; exec < " + Quoted(dir / "fifo")});
+        ASSERT_TRUE(WaitForEntries(dir.path(), "murmex-stdin-", 1));
+        cli.Signal(signal);
+        // Should the signal not be answered, the end of the input is.
+        ::close(fifo);
+        const CliResult r = cli.Wait();
+        EXPECT_EQ(r.ExitCode, 128 + signal) << r.Err;
+        EXPECT_TRUE(Contains(r.Err, "murmex-cli: standard input: interrupted")) << r.Err;
+        EXPECT_EQ(EntryStartingWith(dir.path(), "murmex-stdin-"), fs::path());
+    }
+}
+
+// With -o - the save writes into a scratch folder of its own: whatever ends the worker, the
+// folder goes.
+TEST(CliBatch, AStandardOutputSaveCutShortLeavesNoScratchFolder) {
+    const std::pair<const char*, int> cases[] = {{"its worker killed", 1}, {"interrupted twice", 130}};
+    for (const auto& [name, exitCode] : cases) {
+        SCOPED_TRACE(name);
+        TempFolder dir;
+        WriteWav(dir.path() / "long.wav", NoisyTone(22050 * 240, 1), 22050, 1);
+        CliProcess cli({"--quiet", dir / "long.wav", "-o", "-"}, {"", "export TMPDIR=" + Quoted(dir.path()) + "; exec > /dev/null"});
+        ASSERT_TRUE(WaitForEntries(dir.path(), "murmex-stdout-", 1));
+        ASSERT_TRUE(WaitForSaves(EntryStartingWith(dir.path(), "murmex-stdout-")));
+        if (exitCode == 1) {
+            for (const pid_t worker : Workers(cli.Pid())) ::kill(worker, SIGKILL);
+        } else {
+            cli.Signal(SIGINT);
+            cli.Signal(SIGINT);
+        }
+        const CliResult r = cli.Wait();
+        EXPECT_EQ(r.ExitCode, exitCode) << r.Err;
+        EXPECT_EQ(EntryStartingWith(dir.path(), "murmex-stdout-"), fs::path()) << r.Err;
+    }
+}
+
+// A worker that cannot start (too many open files) waits until a running one has ended; when
+// none runs, the batch says why and stops, instead of failing every file that is left.
+TEST(CliBatch, AWorkerThatCannotStartWaitsForAFreeSlot) {
+    struct Case {
+        const char* name;
+        int openFiles;  // allowed: standard input, output and error, 3 for each worker, 6 to start one
+        int exitCode;
+        std::vector<std::string> said;
+    };
+    const Case cases[] = {
+        {"room for one worker at a time", 9, 0, {"murmex-cli: 3 files: 3 saved"}},
+        {"room for none", 8, 1,
+         {"cannot make a pipe for a worker: Too many open files; the batch stops", "b.wav: not started (the batch stopped)",
+          "murmex-cli: 3 files: 2 cancelled, 1 failed"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempFolder dir;
+        for (const char* name : {"a.wav", "b.wav", "c.wav"}) WriteWav(dir.path() / name, NoisyTone(8000, 1), 22050, 1);
+        const CliResult r = RunCli({"-j", "3", "-d", dir / "out", dir / "a.wav", dir / "b.wav", dir / "c.wav"},
+                                   {"", "ulimit -n " + std::to_string(c.openFiles)});
+        EXPECT_EQ(r.ExitCode, c.exitCode) << r.Err;
+        for (const std::string& text : c.said) EXPECT_TRUE(Contains(r.Err, text)) << text << " in: " << r.Err;
+    }
+}
+
+// Names that are not UTF-8 keep their readable fields and come whole beside them, so that two
+// files never share a record.
+TEST(CliBatch, JsonCarriesNamesThatAreNotUtf8Whole) {
+    TempFolder dir;
+    for (const char* name : {"a\xff.wav", "a\xfe.wav"}) WriteWav(dir.path() / name, NoisyTone(8000, 1), 22050, 1);
+    const CliResult r = RunCli({"--quiet", "--json", "-d", dir / "out", dir / "a\xff.wav", dir / "a\xfe.wav"});
+    EXPECT_EQ(r.ExitCode, 0) << r.Err;
+    for (const std::string byte : {"ff", "fe"}) {
+        EXPECT_TRUE(Contains(r.Out, "\"input_bytes\":\"" + (dir / "a\\\\x") + byte + ".wav\"")) << r.Out;
+        EXPECT_TRUE(Contains(r.Out, "\"output_bytes\":\"" + (dir / "out/a\\\\x") + byte + "-clean.wav\"")) << r.Out;
+    }
+    EXPECT_TRUE(fs::exists(dir.path() / "out" / "a\xfe-clean.wav"));
 }
 
 // --json's records, read by Python's json module, against the files on disk.

@@ -43,6 +43,7 @@ void RunMessageCases(const std::vector<MessageCase>& cases) {
         if (c.prepare) c.prepare(dir);
         CliLaunch launch = c.launch;
         launch.Folder = InFolder(dir, {launch.Folder})[0];
+        launch.ShellSetup = InFolder(dir, {launch.ShellSetup})[0];
         const CliResult r = RunCli(InFolder(dir, c.args), launch);
         EXPECT_EQ(r.ExitCode, c.exitCode) << r.Err;
         for (const std::string& text : InFolder(dir, c.said)) EXPECT_TRUE(Contains(r.Err, text)) << text << " in: " << r.Err;
@@ -83,6 +84,33 @@ TEST(CliSaveOutcomes, MessagesNameTheFileWrittenAndSayIncompleteOnlyWhenItIs) {
         {"a folder", [](const TempFolder& d) { fs::create_directory(d.path() / "dir.wav"); },
          {"--quiet", "--force", "-o", "@dir.wav", "@in.wav"}, {}, 1, {"@dir.wav: Cannot save to", "it is a folder"},
          {"incomplete"}},
+    });
+}
+
+// Folders that are missing, standard output that is the input, and names from the command line
+// or from tags that would otherwise reach the terminal or the file system raw.
+TEST(CliSaveOutcomes, HostileNamesAndStatesAreMadeHarmless) {
+    const std::string forged = "in\x1b]0;pwned\x07\nmurmex-cli: 8 files: 8 saved.wav";
+    RunMessageCases({
+        {"a missing -d folder is made", nullptr, {"--quiet", "-d", "@new/sub", "@in.wav"}, {}, 0,
+         {"murmex-cli: created folder @new/sub"}, {},
+         [](const TempFolder& d, const CliResult&) { ExpectConsistentWav(d.path() / "new/sub/in-clean.wav"); }},
+        {"a -d folder that cannot be made", [](const TempFolder& d) { Keep(d, "file"); },
+         {"--quiet", "-d", "@file/sub", "@in.wav"}, {}, 1, {"@file/sub: the output folder cannot be made: "}, {"Ooops"}},
+        {"standard output appended to the input", nullptr, {"--quiet", "@in.wav", "-o", "-"}, {"", "exec >> @in.wav"}, 1,
+         {"standard output: it is @in.wav itself; I cannot write origin file!"}, {},
+         [](const TempFolder& d, const CliResult&) { EXPECT_EQ(fs::file_size(d.path() / "in.wav"), 44u + 88200u); }},
+        {"control characters in a name", nullptr, {"--quiet", "@" + forged}, {}, 1,
+         {R"(in\x1b]0;pwned\a\nmurmex-cli: 8 files: 8 saved.wav: no such file)"}, {"\x1b", "\x07", "\nmurmex-cli: 8 files"}},
+        {"control and refused characters in a tag", [](const TempFolder& d) {
+             ASSERT_EQ(std::system(("ffmpeg -v error -f lavfi -i anoisesrc=d=1:a=0.1 -metadata title=\"$(printf "
+                                    "'Bad\\033]0;x\\007?*<Name>|. ')\" '" + (d / "tag.mp3") + "'").c_str()), 0);
+         },
+         {"--info", "@tag.mp3"}, {}, 0, {}, {},
+         [](const TempFolder&, const CliResult& r) { EXPECT_TRUE(Contains(r.Out, "suggested name: Bad]0;xName\n")) << r.Out; }},
+        {"a noise stretch shorter than one engine frame", nullptr,
+         {"--quiet", "--noise-from", "0-0.00001", "-o", "@out.wav", "@in.wav"}, {}, 1,
+         {"@in.wav: the noise stretch 0-1e-05 s holds 0 samples, fewer than one engine frame (2048 samples"}, {}},
     });
 }
 

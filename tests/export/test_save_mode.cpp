@@ -180,6 +180,8 @@ TEST_F(SaveModeTest, ANoiseStretchOutsideTheSourceOrACancelledLearningPassSavesN
         {{0.5, 1.5}, "reaches beyond the end of the source (1 s)"},
         {{0.8, 0.2}, "is not a range of seconds"},
         {{-1.0, 0.5}, "is not a range of seconds"},
+        {{0.0, 0.00001}, "holds 0 samples, fewer than one engine frame (2048 samples, 0.0464 s)"},
+        {{0.2, 0.2 + 2047.0 / kRate}, "holds 2047 samples, fewer than one engine frame"},
     };
     for (const auto& [stretch, error] : refused) {
         SCOPED_TRACE(error);
