@@ -107,8 +107,9 @@ void Declare(CLI::App& app, RawOptions& raw) {
     value("--timeout", raw.timeout, "S",
           "a file whose worker runs longer than S seconds is stopped and reported as failed");
     flag("--json", f.Json,
-         "one JSON object per file on standard output (input, output, status, message, seconds of audio, wall "
-         "time, settings), then a summary; the messages stay on standard error");
+         "one JSON object per file on standard output (input, output, status, message, partial file, seconds of "
+         "audio, wall time, settings; a name that is not UTF-8 also whole in input_bytes or output_bytes), then a "
+         "summary; the messages stay on standard error");
     flag("--quiet", f.Quiet, "no progress bar (a progress bar shows on stderr when it is a terminal)");
     flag("-h,--help", raw.help, "print this help and exit");
     flag("--version", raw.version, "print the version and exit");
