@@ -44,9 +44,13 @@ constexpr float kFloorDbPerNeper = -1.4f;  // per 100 steps of the slider, whose
 constexpr float kDefaultReductionExponent = kReductionInitialPosition / 100.0f;
 
 // 2^x for x <= 0, to about 1e-4 relative: the integer part goes straight into the exponent
-// bits, the fraction through a polynomial. Plain arithmetic, so the loops vectorise.
+// bits, the fraction through a polynomial. Plain arithmetic, so the loops vectorise. x is held
+// within [-126, 0] first, NaN included, so that the conversion to an integer and the exponent
+// arithmetic stay defined for any value: a tracker that has not started yet (the run began with
+// "Stop noise estimation" on) holds 0, and a silent bin's ratio to it is 0 / 0.
 inline float FastExp2(float x) {
-    const float clamped = std::max(x, -126.0f);
+    const float low = x > -126.0f ? x : -126.0f;
+    const float clamped = std::min(low, 0.0f);
     const auto whole = static_cast<int32_t>(clamped);  // towards zero, so the fraction is in (-1, 0]
     const float f = clamped - static_cast<float>(whole);
     const float p = 1.0f + f * (0.6931472f + f * (0.2402265f + f * (0.0555041f + f * 0.0096181f)));
@@ -152,7 +156,7 @@ void AdaptiveDenoiser::StartTracking(int channel, const float* power) {
         smoothedSquare_[base + k] = 2.0f * p * p;  // as for noise: variance equal to the mean squared
         noise_[base + k] = p;
         gainNoise_[base + k] = p;
-        warmMinimum_[base + k] = 3.0e38f;
+        warmMinimum_[base + k] = kMinimumSearchStart;
     }
 }
 

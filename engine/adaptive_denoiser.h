@@ -76,6 +76,12 @@ public:
     int WarmUpFramesLeft() const;
 
 private:
+    // Copies the learnt noise out and back in (a host's session keeps it).
+    friend class LearntNoise;
+
+    // The warm-up's minimum search starts above any power.
+    static constexpr float kMinimumSearchStart = 3.0e38f;
+
     struct Constants {
         float noiseSmoothing = 0.0f;     // tracker's recursive average
         float presenceSmoothing = 0.0f;  // of the presence probability, against stagnation

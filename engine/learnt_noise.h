@@ -19,15 +19,32 @@ public:
     // Copies the learnt state out of `engine`. Allocates nothing once constructed.
     void Capture(const SpectralEngine& engine);
     // Puts the learnt state into `engine` (same channel count as captured) and starts a run that
-    // keeps it. The adaptive method's time constants stay those of the engine's own rate.
+    // keeps it. The engine keeps its own tables and the adaptive method's time constants, those
+    // of its own rate.
     void Restore(SpectralEngine& engine) const;
 
     int Channels() const { return channels_; }
 
     // Byte form for storage: a tag, a version, the channel count and the size of each part, then
-    // the parts in host byte order. Decode refuses bytes of another layout or channel count.
+    // the parts in host byte order. Decode refuses (false, nothing changed) bytes of another
+    // layout or channel count, and bytes with any value outside the range CheckedValues gives
+    // it: a damaged or hostile session must not take either method where no run can go.
     std::vector<uint8_t> Encode() const;
     bool Decode(std::span<const uint8_t> bytes);
+
+    // A run of values in the byte form and the range the methods keep them in. The tables a
+    // state also holds (the adaptive method's gain table and time constants, from its set-up)
+    // are neither checked nor restored: the engine builds its own.
+    struct StoredValues {
+        enum class Kind { Number, Count, Flag };  // float, 32-bit integer, one byte
+        const char* name;
+        size_t offset;  // of the first value from the start of the bytes
+        size_t count;
+        Kind kind;
+        double lowest;
+        double highest;
+    };
+    static std::span<const StoredValues> CheckedValues();
 
 private:
     // The classic method's arrays a run that keeps its noise starts from, in their stored order
@@ -38,6 +55,16 @@ private:
     static constexpr int kKeptOddArrays = 5;
     static constexpr std::array<int, kKeptOddArrays> kStoredOddArrays{0, 2, 3, 4, 5};
     static const std::array<SpectralEngine::OddStateArray SpectralEngine::*, kKeptOddArrays> kEngineOddArrays;
+    // The adaptive method's arrays a run that keeps its noise starts from, where its stored
+    // state holds them, and the largest value each can take (none is negative).
+    struct AdaptiveArray {
+        AdaptiveDenoiser::BinArray AdaptiveDenoiser::*member;
+        size_t offset;
+        const char* name;
+        float highest;
+    };
+    static constexpr int kKeptAdaptiveArrays = 6;
+    static const std::array<AdaptiveArray, kKeptAdaptiveArrays> kAdaptiveArrays;
 
     int channels_ = 0;
     std::array<SpectralEngine::StateArray, kKeptArrays> arrays_{};

@@ -35,6 +35,9 @@ public:
     static constexpr int kBlockSamples = 1024;
     static constexpr int kBlockBytes = kBlockSamples * 2;
     static constexpr int kMaxChannels = 2;
+    // The largest power a bin can reach: a frame holds at most kFftSize 16-bit samples, each
+    // windowed by a factor of at most 1, so no bin's magnitude exceeds 32768 * kFftSize (2^26).
+    static constexpr float kLargestBinPower = 32768.0f * kFftSize * 32768.0f * kFftSize;
 
     // OutputBlock after block n holds the audio of input block n - 1.
     static constexpr int kLatencyBlocks = 1;

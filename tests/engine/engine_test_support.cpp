@@ -58,6 +58,20 @@ std::vector<int16_t> RunAll(SpectralEngine& engine, const std::vector<int16_t>& 
     return output;
 }
 
+void SetStoredValue(std::vector<uint8_t>& bytes, const LearntNoise::StoredValues& run, size_t index, double value) {
+    using Kind = LearntNoise::StoredValues::Kind;
+    uint8_t* at = bytes.data() + run.offset + index * (run.kind == Kind::Flag ? 1 : 4);
+    if (run.kind == Kind::Flag) {
+        *at = static_cast<uint8_t>(value);
+    } else if (run.kind == Kind::Count) {
+        const auto count = static_cast<int32_t>(value);
+        std::memcpy(at, &count, sizeof count);
+    } else {
+        const auto number = static_cast<float>(value);
+        std::memcpy(at, &number, sizeof number);
+    }
+}
+
 int MaxDelayedDifference(const std::vector<int16_t>& input, const std::vector<int16_t>& output,
                          size_t delay, size_t from) {
     int worst = 0;

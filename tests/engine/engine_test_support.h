@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "engine/block_contract.h"
+#include "engine/learnt_noise.h"
 
 namespace murmex::test {
 
@@ -38,6 +39,9 @@ double Sine(size_t n, double amplitude, double cyclesPerSample);
 
 // Runs every block of `input` through the block contract and returns the concatenated output.
 std::vector<int16_t> RunAll(SpectralEngine& engine, const std::vector<int16_t>& input, bool process);
+
+// Sets value `index` of a stored run of a noise print's bytes, in the run's own type.
+void SetStoredValue(std::vector<uint8_t>& bytes, const LearntNoise::StoredValues& run, size_t index, double value);
 
 // Largest |output[n + delay] - input[n]| over the samples both cover from `from` on.
 int MaxDelayedDifference(const std::vector<int16_t>& input, const std::vector<int16_t>& output,
