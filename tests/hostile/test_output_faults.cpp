@@ -11,6 +11,7 @@
 
 #include <cerrno>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <optional>
 #include <ostream>
@@ -141,12 +142,18 @@ TEST_P(OutputFaults, TellsTheUserAndLeavesTheSourceAlone) {
             }
             source = MakeSource(10.0);
             output = folder / outputName;
-            outcome = ChildRun(MURMEX_CLI_PATH, {"-o", output.string(), source.string()}, limits).Wait();
+            // A full disk must not cost the file the save was to replace.
+            const std::string oldTake = "the old take";
+            if (!readOnly) std::ofstream(output) << oldTake;
+            outcome = ChildRun(MURMEX_CLI_PATH, {"--force", "-o", output.string(), source.string()}, limits).Wait();
             EXPECT_TRUE(Contains(outcome.Err, reason)) << "the reason is not given: " << outcome.Err;
             if (readOnly) {
                 EXPECT_FALSE(fs::exists(output)) << "a file appeared in a read-only folder";
-            } else if (fs::exists(output)) {
-                EXPECT_TRUE(Contains(outcome.Err, "incomplete")) << "a part file left without saying so: " << outcome.Err;
+            } else {
+                const Bytes left = ReadBytes(output);
+                EXPECT_EQ(std::string(left.begin(), left.end()), oldTake) << "the old file was touched";
+                EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 1)
+                    << "a part file stayed beside it";
             }
             break;
         }
