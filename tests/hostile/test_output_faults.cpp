@@ -87,12 +87,20 @@ protected:
         return path;
     }
 
-    // Runs the save, and once its output exists, stops it, injects the fault and lets it go on.
+    // The file a save writes before it is put in place, beside the output.
+    static bool ScratchFileIn(const fs::path& folder) {
+        std::error_code ec;
+        for (const auto& entry : fs::directory_iterator(folder, ec))
+            if (entry.path().filename().string().rfind(".murmex-", 0) == 0) return true;
+        return false;
+    }
+
+    // Runs the save, and once it writes its file, stops it, injects the fault and lets it go on.
     ChildOutcome SaveWithFaultMidway(const std::vector<std::string>& args, const fs::path& output,
                                      const std::function<void()>& inject) {
         ChildRun child(MURMEX_CLI_PATH, args, CliLimits(60s));
         const auto deadline = std::chrono::steady_clock::now() + 30s;
-        while (!fs::exists(output) && !child.Ended() && std::chrono::steady_clock::now() < deadline)
+        while (!ScratchFileIn(output.parent_path()) && !child.Ended() && std::chrono::steady_clock::now() < deadline)
             std::this_thread::sleep_for(100us);
         child.Pause();
         if (child.Ended()) {
