@@ -99,35 +99,33 @@ inline int RunShell(const std::string& command, std::string& out) {
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-// Waits (20 s at most) until `count` entries of `folder` whose names start with `prefix` stand
-// there, each holding `minBytes` or more. False when they did not come.
-inline bool WaitForEntries(const std::filesystem::path& folder, const std::string& prefix, std::size_t count,
+// The entries of `folder` whose names start with `prefix` and that hold `minBytes` or more.
+inline std::vector<std::filesystem::path> Entries(const std::filesystem::path& folder, const std::string& prefix,
+                                                  std::uintmax_t minBytes = 0) {
+    std::vector<std::filesystem::path> found;
+    std::error_code ec;
+    for (const auto& entry : std::filesystem::directory_iterator(folder, ec)) {
+        if (entry.path().filename().string().rfind(prefix, 0) == 0 && (minBytes == 0 || (entry.file_size(ec) >= minBytes && !ec)))
+            found.push_back(entry.path());
+    }
+    return found;
+}
+
+// Waits (20 s at most) until `count` such entries stand there; false when they did not come.
+inline bool WaitForEntries(const std::filesystem::path& folder, const std::string& prefix, std::size_t count = 1,
                            std::uintmax_t minBytes = 0) {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-    for (; std::chrono::steady_clock::now() < deadline; std::this_thread::sleep_for(std::chrono::milliseconds(1))) {
-        std::size_t found = 0;
-        std::error_code ec;
-        for (const auto& entry : std::filesystem::directory_iterator(folder, ec)) {
-            found += entry.path().filename().string().rfind(prefix, 0) == 0 &&
-                     (minBytes == 0 || (entry.file_size(ec) >= minBytes && !ec));
-        }
-        if (found >= count) return true;
+    while (Entries(folder, prefix, minBytes).size() < count) {
+        if (std::chrono::steady_clock::now() > deadline) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
-    return false;
+    return true;
 }
 
 // A save writes a scratch file ".murmex-..." beside its output until it is complete: `count`
 // saves are under way once as many hold 64 KiB of audio.
 inline bool WaitForSaves(const std::filesystem::path& folder, std::size_t count = 1) {
     return WaitForEntries(folder, ".murmex-", count, std::uintmax_t{64} << 10);
-}
-
-// The first entry of `folder` whose name starts with `prefix`; empty when there is none.
-inline std::filesystem::path EntryStartingWith(const std::filesystem::path& folder, const std::string& prefix) {
-    std::error_code ec;
-    for (const auto& entry : std::filesystem::directory_iterator(folder, ec))
-        if (entry.path().filename().string().rfind(prefix, 0) == 0) return entry.path();
-    return {};
 }
 
 inline CliResult RunCli(const std::vector<std::string>& args, const CliLaunch& launch = {}) {

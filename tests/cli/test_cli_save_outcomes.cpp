@@ -108,6 +108,14 @@ TEST(CliSaveOutcomes, HostileNamesAndStatesAreMadeHarmless) {
          },
          {"--info", "@tag.mp3"}, {}, 0, {}, {},
          [](const TempFolder&, const CliResult& r) { EXPECT_TRUE(Contains(r.Out, "suggested name: Bad]0;xName\n")) << r.Out; }},
+        // Their records differ, and each holds the name whole beside its readable field.
+        {"names that are not UTF-8 in --json", [](const TempFolder& d) { fs::copy_file(d.path() / "in.wav", d.path() / "a\xff.wav"); },
+         {"--quiet", "--json", "-d", "@out", "@in.wav", "@a\xff.wav"}, {}, 0, {}, {},
+         [](const TempFolder& d, const CliResult& r) {
+             EXPECT_TRUE(Contains(r.Out, "\"input_bytes\":\"" + (d / "a\\\\xff.wav\""))) << r.Out;
+             EXPECT_TRUE(Contains(r.Out, "\"output_bytes\":\"" + (d / "out/a\\\\xff-clean.wav\""))) << r.Out;
+             EXPECT_FALSE(Contains(r.Out, "\"input\":\"" + (d / "in.wav\",\"input_bytes")));
+         }},
         {"a noise stretch shorter than one engine frame", nullptr,
          {"--quiet", "--noise-from", "0-0.00001", "-o", "@out.wav", "@in.wav"}, {}, 1,
          {"@in.wav: the noise stretch 0-1e-05 s holds 0 samples, fewer than one engine frame (2048 samples"}, {}},
