@@ -44,6 +44,24 @@ int32_t ReadVorbisComments(const std::filesystem::path& fileName, SourceTags& ta
   return kbps;
 }
 
+// Ogg streams of other codecs (Opus, FLAC) carry the same comments, which libvorbisfile cannot
+// read: FFmpeg reads them, and they are filed as an Ogg Vorbis source's are, so an Ogg output
+// carries them on. Their headers name no nominal bitrate; the container's average stands in.
+int32_t ReadOggStreamComments(const std::filesystem::path& fileName, SourceTags& tags) {
+  TMediaAttributeReader reader;
+  reader.Open(fileName);
+  const int32_t kbps = reader.Bitrate() / 1000;
+  const TId3v2Tags& read = reader.Id3v2Tags();
+  tags.Vorbis.SetTitle(read.Title());
+  tags.Vorbis.SetArtist(read.Artist());
+  tags.Vorbis.SetAlbum(read.Album());
+  tags.Vorbis.SetGenre(read.Genre());
+  tags.Vorbis.SetDate(read.Year());
+  tags.Vorbis.SetTrack(read.Track());
+  reader.Close();
+  return kbps;
+}
+
 }  // namespace
 
 std::string UpperExtension(const std::filesystem::path& fileName) {
@@ -70,24 +88,35 @@ std::string SuggestOutputName(const TId3v2Tags& id3v2, const TID3v1& id3v1) {
   return name;
 }
 
-SourceDetails ReadSourceDetails(const std::filesystem::path& fileName, SourceTags& tags, OutputDefaults& outputs) {
-  const std::string extension = UpperExtension(fileName);
+SourceDetails ReadSourceDetails(const std::filesystem::path& fileName, SourceFormat format, SourceTags& tags) {
   tags.Id3v2.Clear();
   tags.Vorbis.Clear();
   tags.Id3v1.ResetFields();
 
   SourceDetails details;
-  if (extension == ".WAV") {
-    details.Kbps = WavKbps(fileName);
-  } else if (extension == ".MP3" || extension == ".WMA") {
-    details.Kbps = ReadMediaAttributes(fileName, tags);
-    outputs.ApplySourceKbps(details.Kbps);
-    if (extension == ".MP3") tags.Id3v1.ReadTagFromFile(fileName);
-  } else if (extension == ".OGG") {
-    details.Kbps = ReadVorbisComments(fileName, tags);
-    outputs.ApplySourceKbps(details.Kbps);
-  } else if (extension == ".FLAC") {
-    outputs.ApplySourceKbps(kFlacOutputKbps);
+  switch (format) {
+    case SourceFormat::Wav:
+      details.Kbps = WavKbps(fileName);
+      break;
+    case SourceFormat::Mp3:
+    case SourceFormat::Wma:
+      details.Kbps = ReadMediaAttributes(fileName, tags);
+      details.OutputKbps = details.Kbps;
+      if (format == SourceFormat::Mp3) tags.Id3v1.ReadTagFromFile(fileName);
+      break;
+    case SourceFormat::OggVorbis:
+      details.Kbps = ReadVorbisComments(fileName, tags);
+      details.OutputKbps = details.Kbps;
+      break;
+    case SourceFormat::OggOther:
+      details.Kbps = ReadOggStreamComments(fileName, tags);
+      details.OutputKbps = details.Kbps;
+      break;
+    case SourceFormat::Flac:
+      details.OutputKbps = kFlacOutputKbps;
+      break;
+    case SourceFormat::Unknown:
+      break;
   }
   details.SuggestedName = SuggestOutputName(tags.Id3v2, tags.Id3v1);
   return details;

@@ -3,22 +3,26 @@
 // bitrate, the default output bitrates derived from it, its tags, and a name for the saved file.
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
 
-#include "source/output_defaults.h"
+#include "source/source_format.h"
 #include "source/source_tags.h"
 
 namespace murmex {
 
 struct SourceDetails {
   int32_t Kbps = 0;           // the info line's bitrate; 0 when the format's reader cannot tell
+  // For MP3, Ogg, WMA and FLAC sources, the bitrate the output defaults follow once the load
+  // succeeds (OutputDefaults::ApplySourceKbps).
+  std::optional<int> OutputKbps;
   std::string SuggestedName;  // for the save dialog: no folder, no extension; may be empty
 };
 
-// Clears and refills tags; for MP3, Ogg, WMA and FLAC sources sets the output bitrates. A
-// reader's exception (EAuException or any other) goes to the caller: the load then fails.
-SourceDetails ReadSourceDetails(const std::filesystem::path& fileName, SourceTags& tags, OutputDefaults& outputs);
+// Clears and refills tags from the file read as `format`. A reader's exception (EAuException
+// or any other) goes to the caller: the load then fails.
+SourceDetails ReadSourceDetails(const std::filesystem::path& fileName, SourceFormat format, SourceTags& tags);
 
 // The part of a text before its first NUL character; the whole text when it has none.
 std::string CutAtNul(std::string_view text);

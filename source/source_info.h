@@ -1,5 +1,5 @@
 #pragma once
-// The loaded source, as the last load left it. Each load overwrites it, whatever its outcome.
+// The loaded source. Only a load that succeeds replaces it; LastDirectory follows every load.
 #include <algorithm>
 #include <cstdint>
 #include <string>

@@ -1,9 +1,11 @@
 #include "source/source_loader.h"
 
 #include <exception>
+#include <utility>
 
 #include "source/safe_file_name.h"
 #include "source/source_details.h"
+#include "source/source_file_check.h"
 #include "tags/narrow_text.h"
 
 namespace murmex {
@@ -35,15 +37,30 @@ std::string SourceLoader::FormatLabel(const std::string& extension) {
 
 LoadResult SourceLoader::Load(const std::filesystem::path& path) {
   LoadResult result;
-  engine_.ClearEngineReady();
-  try {
-    infoLine_.Label1 = kLoading;
-    Repaint();
-    result.Outcome = LoadSteps(path, result);
-  } catch (...) {
-    // Whatever a reader, a tag container or the text handling raised ends the load quietly.
-    FailNotLoaded();
-    result.Outcome = LoadOutcome::NotLoaded;
+  const InfoLine infoBefore = infoLine_;
+  const LoadButtons buttonsBefore = buttons_;
+  info_.LastDirectory = path.parent_path().string();
+  if (const std::string refusal = SourceFileRefusal(path); !refusal.empty()) {
+    FailInvalid(refusal, result);
+    result.Outcome = LoadOutcome::InvalidFile;
+  } else {
+    try {
+      infoLine_.Label1 = kLoading;
+      Repaint();
+      result.Outcome = LoadSteps(path, result);
+    } catch (const std::exception& error) {
+      // Whatever a reader, a tag container or the text handling raised ends the load quietly.
+      FailNotLoaded();
+      result.Outcome = LoadOutcome::NotLoaded;
+      result.Reason = error.what();
+    } catch (...) {
+      FailNotLoaded();
+      result.Outcome = LoadOutcome::NotLoaded;
+    }
+  }
+  if (result.Outcome != LoadOutcome::Loaded && SourceLoaded()) {
+    infoLine_ = infoBefore;
+    buttons_ = buttonsBefore;
   }
   Repaint();
   result.Info = infoLine_;
@@ -51,38 +68,56 @@ LoadResult SourceLoader::Load(const std::filesystem::path& path) {
   return result;
 }
 
-LoadOutcome SourceLoader::LoadSteps(const std::filesystem::path& path, LoadResult& result) {
-  FreeStreams();
-  info_.SourcePath = path.string();
-  info_.FileAtLoad = StatFile(info_.SourcePath);
-  info_.Extension = UpperExtension(path);
-  info_.LastDirectory = path.parent_path().string();
+namespace {
 
-  const SourceDetails details = ReadSourceDetails(path, tags_, outputs_);
-  info_.Kbps = details.Kbps;
-  suggestedName_ = details.SuggestedName;
+// A decoding stream freed when the load refuses its source before adopting it.
+class PendingStream {
+ public:
+  explicit PendingStream(HSTREAM handle) : handle_(handle) {}
+  ~PendingStream() { BASS_StreamFree(handle_); }
+  PendingStream(const PendingStream&) = delete;
+  PendingStream& operator=(const PendingStream&) = delete;
+  HSTREAM Get() const { return handle_; }
+  HSTREAM Release() { return std::exchange(handle_, 0); }
+
+ private:
+  HSTREAM handle_;
+};
+
+}  // namespace
+
+LoadOutcome SourceLoader::LoadSteps(const std::filesystem::path& path, LoadResult& result) {
+  // Everything is read into these first; the loaded source stays until the new one has passed.
+  SourceInfo next;
+  next.SourcePath = path.string();
+  next.FileAtLoad = StatFile(next.SourcePath);
+  next.Extension = UpperExtension(path);
+  next.LastDirectory = info_.LastDirectory;
+  const SourceFormat format = SourceFormatOf(path, next.Extension);
+
+  SourceTags nextTags;
+  const SourceDetails details = ReadSourceDetails(path, format, nextTags);
+  next.Kbps = details.Kbps;
   Repaint();
 
-  decodeStream_ = OpenDecodeStream();
-  // A fresh record each load: a file that cannot be opened must not be judged by the channel
-  // information of the source before it.
+  PendingStream decoder(OpenDecodeStream(next.SourcePath, format));
   BASS_CHANNELINFO channelInfo;
-  BASS_ChannelGetInfo(decodeStream_, &channelInfo);
-  info_.BitsPerSample = (channelInfo.flags & BASS_SAMPLE_8BITS) != 0 ? 8 : 16;
-  info_.LengthBytes = static_cast<int64_t>(BASS_ChannelGetLength(decodeStream_, BASS_POS_BYTE));
-  info_.SeekFactor = static_cast<float>(info_.LengthBytes) * 0.001f;
-  info_.ProgressFactor = 1000.0f / static_cast<float>(info_.LengthBytes);
-  if (info_.LengthBytes == -1 || info_.BitsPerSample != 16) {
-    FailInvalid(result);
+  BASS_ChannelGetInfo(decoder.Get(), &channelInfo);
+  next.BitsPerSample = (channelInfo.flags & BASS_SAMPLE_8BITS) != 0 ? 8 : 16;
+  next.LengthBytes = static_cast<int64_t>(BASS_ChannelGetLength(decoder.Get(), BASS_POS_BYTE));
+  next.SeekFactor = static_cast<float>(next.LengthBytes) * 0.001f;
+  next.ProgressFactor = 1000.0f / static_cast<float>(next.LengthBytes);
+  if (next.LengthBytes == -1 || next.BitsPerSample != 16) {
+    FailInvalid(next.BitsPerSample == 16 ? kInvalidAudioFile : kOnly16Bits, result);
     return LoadOutcome::InvalidFile;
   }
-  info_.SampleRate = channelInfo.freq;
-  info_.Channels = channelInfo.chans;
+  next.SampleRate = channelInfo.freq;
+  next.Channels = channelInfo.chans;
 
   const std::string fileName = path.filename().string();
   infoLine_.Label1 = ShownName(fileName);
   infoLine_.Label1Hint = fileName;
-  const bool playable = info_.Channels <= kMaxChannels;
+  const bool playable = next.Channels <= kMaxChannels;
   if (!playable) Message(kPreviewNotSupported, result);
   buttons_ = {.Save = playable, .Play = playable, .Stop = false, .ProgressBar2 = false};
   Repaint();
@@ -90,6 +125,16 @@ LoadOutcome SourceLoader::LoadSteps(const std::filesystem::path& path, LoadResul
     Message("Up to " + std::to_string(kMaxChannels) + " channels supported!", result);
     return LoadOutcome::TooManyChannels;
   }
+
+  // The new source passed: it replaces the loaded one. The export holds on to tags_, so the
+  // tags are copied into it rather than replaced.
+  FreeStreams();
+  decodeStream_ = decoder.Release();
+  info_ = next;
+  tags_ = nextTags;
+  suggestedName_ = details.SuggestedName;
+  if (details.OutputKbps) outputs_.ApplySourceKbps(*details.OutputKbps);
+  engine_.ClearEngineReady();
 
   infoLine_.Ind1 = FormatLabel(info_.Extension);
   if (info_.Extension == ".FLAC")
@@ -122,11 +167,11 @@ void SourceLoader::FreeStreams() {
   }
 }
 
-HSTREAM SourceLoader::OpenDecodeStream() const {
-  const char* file = info_.SourcePath.c_str();
-  if (info_.Extension == ".WMA") return BASS_WMA_StreamCreateFile(false, file, 0, 0, BASS_STREAM_DECODE);
-  if (info_.Extension == ".FLAC" || info_.Extension == ".FLC")
-    return BASS_FLAC_StreamCreateFile(false, file, 0, 0, BASS_STREAM_DECODE);
+// The contents decide: a WMA or FLAC file is opened by its own call whatever its name.
+HSTREAM SourceLoader::OpenDecodeStream(const std::string& path, SourceFormat format) {
+  const char* file = path.c_str();
+  if (format == SourceFormat::Wma) return BASS_WMA_StreamCreateFile(false, file, 0, 0, BASS_STREAM_DECODE);
+  if (format == SourceFormat::Flac) return BASS_FLAC_StreamCreateFile(false, file, 0, 0, BASS_STREAM_DECODE);
   return BASS_StreamCreateFile(false, file, 0, 0, BASS_STREAM_DECODE);
 }
 
@@ -137,10 +182,10 @@ void SourceLoader::DisableCommands() {
   buttons_ = {};
 }
 
-void SourceLoader::FailInvalid(LoadResult& result) {
+void SourceLoader::FailInvalid(const std::string& message, LoadResult& result) {
   infoLine_.IndRate.clear();
   infoLine_.Label1 = kNoFileLoaded;
-  Message(info_.BitsPerSample == 16 ? kInvalidAudioFile : kOnly16Bits, result);
+  Message(message, result);
   DisableCommands();
 }
 

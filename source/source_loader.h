@@ -1,7 +1,9 @@
 #pragma once
-// Loading a source file: frees the previous streams, reads the source's details, opens and checks
-// the decoding stream, describes the source on the info line, builds the engine's tables and
-// opens the preview's push stream. The window and the command line both load through it; the
+// Loading a source file: refuses what is no regular file before opening it, reads the source's
+// details, opens and checks the decoding stream, describes the source on the info line, builds
+// the engine's tables and opens the preview's push stream. The new source replaces the previous
+// one only once it has passed every check: a load that fails leaves the loaded source, its info
+// line and its commands as they were. The window and the command line both load through it; the
 // window only mirrors the state returned here in its controls.
 #include <cstdint>
 #include <filesystem>
@@ -12,6 +14,7 @@
 #include "engine/spectral_engine.h"
 #include "source/bass.h"
 #include "source/output_defaults.h"
+#include "source/source_format.h"
 #include "source/source_info.h"
 #include "source/source_tags.h"
 
@@ -25,6 +28,7 @@ struct InfoLine {
   std::string Ind2;                       // sample rate
   std::string Ind3;                       // channels
   std::string IndRate;                    // bitrate
+  bool operator==(const InfoLine&) const = default;
 };
 
 // Enabled (white caption) or disabled (silver) after a load. Load, Close and Cancel are not
@@ -34,12 +38,13 @@ struct LoadButtons {
   bool Play = false;
   bool Stop = false;
   bool ProgressBar2 = false;
+  bool operator==(const LoadButtons&) const = default;
 };
 
 enum class LoadOutcome {
   Loaded,          // ready for preview and save
   TooManyChannels, // decodable, but neither previewed nor saved; info labels unchanged
-  InvalidFile,     // failure A: cannot be decoded, length unknown or not 16-bit
+  InvalidFile,     // failure A: no regular file, cannot be decoded, length unknown or not 16-bit
   NotLoaded,       // failure B: an exception while loading (typically a format reader)
 };
 
@@ -48,6 +53,7 @@ struct LoadResult {
   InfoLine Info;
   LoadButtons Buttons;
   std::vector<std::string> Messages;  // message boxes, in the order they appeared
+  std::string Reason;                 // NotLoaded: what the reader raised, in its own words
 };
 
 class SourceLoader {
@@ -69,6 +75,8 @@ class SourceLoader {
 
   // The load command after the open dialog returned path. Never throws.
   LoadResult Load(const std::filesystem::path& path);
+  // A source passed a load and can be previewed and saved.
+  bool SourceLoaded() const { return decodeStream_ != 0; }
 
   // Called where the window lets itself repaint during a load, with the state so far.
   std::function<void(const InfoLine&, const LoadButtons&)> OnRepaint;
@@ -97,8 +105,8 @@ class SourceLoader {
  private:
   LoadOutcome LoadSteps(const std::filesystem::path& path, LoadResult& result);
   void FreeStreams();
-  HSTREAM OpenDecodeStream() const;
-  void FailInvalid(LoadResult& result);
+  static HSTREAM OpenDecodeStream(const std::string& path, SourceFormat format);
+  void FailInvalid(const std::string& message, LoadResult& result);
   void FailNotLoaded();
   void DisableCommands();
   void Message(const std::string& text, LoadResult& result);

@@ -91,6 +91,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     if (extension == ".ogg") RepairOggChecksums(file);
     const auto path = ScratchPath("source" + std::string(extension));
     WriteScratch(path, file.data(), file.size());
+    const bool wasLoaded = loader.SourceLoaded();
+    const InfoLine infoBefore = loader.CurrentInfoLine();
+    const LoadButtons buttonsBefore = loader.CurrentButtons();
     const LoadResult result = loader.Load(path);
 
     for (const std::string& text : {result.Info.Label1, result.Info.Label1Hint, result.Info.Ind1, result.Info.Ind2,
@@ -101,16 +104,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     for (const std::string& text : TextsOf(loader.Tags().Id3v2)) MURMEX_FUZZ_CHECK(IsValidUtf8(text));
     for (const std::string& text : TextsOf(loader.Tags().Id3v1)) MURMEX_FUZZ_CHECK(IsValidUtf8(text));
 
+    // A failed load leaves the loaded source and what the window shows of it as they were.
+    if (result.Outcome != LoadOutcome::Loaded && wasLoaded)
+        MURMEX_FUZZ_CHECK(loader.SourceLoaded() && result.Info == infoBefore && result.Buttons == buttonsBefore);
     switch (result.Outcome) {
         case LoadOutcome::Loaded: CheckLoaded(loader, result, defaults); break;
         case LoadOutcome::TooManyChannels:
-            MURMEX_FUZZ_CHECK(loader.Info().Channels > 2 && !result.Messages.empty());
+            MURMEX_FUZZ_CHECK(!result.Messages.empty() && result.Buttons.Save == wasLoaded);
             break;
         case LoadOutcome::InvalidFile:
-            MURMEX_FUZZ_CHECK(!result.Messages.empty() && !result.Buttons.Save);
+            MURMEX_FUZZ_CHECK(!result.Messages.empty() && result.Buttons.Save == wasLoaded);
             break;
         case LoadOutcome::NotLoaded:
-            MURMEX_FUZZ_CHECK(result.Info.Label1 == SourceLoader::kCouldNotBeLoaded && !result.Buttons.Save);
+            MURMEX_FUZZ_CHECK(wasLoaded || (result.Info.Label1 == SourceLoader::kCouldNotBeLoaded && !result.Buttons.Save));
             break;
     }
     return 0;

@@ -1,8 +1,9 @@
 // Source details: bitrates per format, the tag holders and the suggested output name.
 #include <gtest/gtest.h>
 
-#include <optional>
+#include <filesystem>
 #include <string>
+#include <vector>
 
 #include "source/source_details.h"
 #include "tests/fixtures/fixture_paths.h"
@@ -12,12 +13,10 @@ namespace {
 
 using testing::FixturePath;
 
-class KbpsRecorder : public OutputDefaults {
- public:
-  void ApplySourceKbps(int kbps) override { Applied = kbps; }
-  void UpdateWavKbps(int64_t, int64_t) override {}
-  std::optional<int> Applied;
-};
+// The details of a fixture, read as the loader reads them: by what the file holds.
+SourceDetails Read(const std::filesystem::path& path, SourceTags& tags) {
+  return ReadSourceDetails(path, SourceFormatOf(path, UpperExtension(path)), tags);
+}
 
 TEST(SuggestOutputNameTest, ArtistAndTitleFromId3v2ElseId3v1) {
   TId3v2Tags id3v2;
@@ -55,58 +54,71 @@ TEST(CutAtNulTest, KeepsWhatComesBeforeTheFirstNul) {
 
 TEST(ReadSourceDetailsTest, EachFormatSetsItsBitrateDefaultsAndTags) {
   SourceTags tags;
-  KbpsRecorder outputs;
 
-  SourceDetails mp3 = ReadSourceDetails(FixturePath("tagged_22050_64k.mp3"), tags, outputs);
+  SourceDetails mp3 = Read(FixturePath("tagged_22050_64k.mp3"), tags);
   EXPECT_EQ(mp3.Kbps, 64);
-  EXPECT_EQ(outputs.Applied, 64);
+  EXPECT_EQ(mp3.OutputKbps, 64);
   EXPECT_EQ(mp3.SuggestedName, "Band - Song");
   EXPECT_EQ(tags.Id3v2.Album(), "Record");
   EXPECT_EQ(tags.Id3v1.Title(), "Old Song");
   EXPECT_TRUE(tags.Vorbis.Empty());
 
-  EXPECT_EQ(ReadSourceDetails(FixturePath("short_title.mp3"), tags, outputs).SuggestedName, "V1 Band - V1 Song");
-  EXPECT_EQ(ReadSourceDetails(FixturePath("slash_title.mp3"), tags, outputs).SuggestedName, "a-bc");
+  EXPECT_EQ(Read(FixturePath("short_title.mp3"), tags).SuggestedName, "V1 Band - V1 Song");
+  EXPECT_EQ(Read(FixturePath("slash_title.mp3"), tags).SuggestedName, "a-bc");
   EXPECT_FALSE(tags.Id3v1.HasTag());
 
-  const SourceDetails wma = ReadSourceDetails(FixturePath("tagged_44100.wma"), tags, outputs);
+  const SourceDetails wma = Read(FixturePath("tagged_44100.wma"), tags);
   EXPECT_EQ(wma.Kbps, 128);
   EXPECT_EQ(wma.SuggestedName, "Wma Band - Wma Song");
 
-  outputs.Applied.reset();
-  const SourceDetails ogg = ReadSourceDetails(FixturePath("comments_44100.ogg"), tags, outputs);
+  const SourceDetails ogg = Read(FixturePath("comments_44100.ogg"), tags);
   EXPECT_EQ(ogg.Kbps, 128);
-  EXPECT_EQ(outputs.Applied, 128);
+  EXPECT_EQ(ogg.OutputKbps, 128);
   EXPECT_EQ(ogg.SuggestedName, "");  // Vorbis comments do not name the output
   EXPECT_EQ(tags.Vorbis.Title(), "Ogg Song");
   EXPECT_TRUE(tags.Id3v2.Empty());
 
-  outputs.Applied.reset();
-  const SourceDetails flac = ReadSourceDetails(FixturePath("stereo_44100.flac"), tags, outputs);
-  EXPECT_EQ(flac.Kbps, 0);
-  EXPECT_EQ(outputs.Applied, 320);
-  EXPECT_TRUE(tags.Vorbis.Empty());
+  // The same bytes under the other name: FLAC is FLAC whatever it is called.
+  for (const char* name : {"stereo_44100.flac", "stereo_44100.flc"}) {
+    const SourceDetails flac = Read(FixturePath(name), tags);
+    EXPECT_EQ(flac.Kbps, 0) << name;
+    EXPECT_EQ(flac.OutputKbps, 320) << name;
+    EXPECT_TRUE(tags.Vorbis.Empty());
+  }
 
   // WAV: the bitrate from the header, the output bitrates untouched, every holder cleared.
-  ReadSourceDetails(FixturePath("tagged_22050_64k.mp3"), tags, outputs);
-  outputs.Applied.reset();
-  const SourceDetails wav = ReadSourceDetails(FixturePath("stereo_44100.wav"), tags, outputs);
+  Read(FixturePath("tagged_22050_64k.mp3"), tags);
+  const SourceDetails wav = Read(FixturePath("stereo_44100.wav"), tags);
   EXPECT_EQ(wav.Kbps, 1411);
-  EXPECT_FALSE(outputs.Applied.has_value());
+  EXPECT_FALSE(wav.OutputKbps.has_value());
   EXPECT_EQ(wav.SuggestedName, "");
   EXPECT_TRUE(tags.Id3v2.Empty());
   EXPECT_EQ(tags.Id3v1.Title(), "");
+}
 
-  EXPECT_EQ(ReadSourceDetails(FixturePath("stereo_44100.flc"), tags, outputs).Kbps, 0);
-  EXPECT_FALSE(outputs.Applied.has_value());
+TEST(ReadSourceDetailsTest, OggStreamsOfOtherCodecsGiveTheirCommentsAndAverageBitrate) {
+  struct Case {
+    const char* File;
+    std::string Title, Artist, Date, Track;
+  };
+  for (const Case& c : {Case{"opus_48000.ogg", "Opus Song", "Opus Band", "2011", "6"},
+                        Case{"flac_in_ogg_44100.ogg", "Ogg Flac Song", "", "", ""}}) {
+    SCOPED_TRACE(c.File);
+    SourceTags tags;
+    const SourceDetails details = Read(FixturePath(c.File), tags);
+    EXPECT_GT(details.Kbps, 0);
+    EXPECT_EQ(details.OutputKbps, details.Kbps);
+    EXPECT_EQ(std::vector<std::string>({tags.Vorbis.Title(), tags.Vorbis.Artist(), tags.Vorbis.Date(), tags.Vorbis.Track()}),
+              std::vector<std::string>({c.Title, c.Artist, c.Date, c.Track}));
+    EXPECT_TRUE(tags.Id3v2.Empty());
+    EXPECT_EQ(details.SuggestedName, "");  // as for Ogg Vorbis
+  }
 }
 
 TEST(ReadSourceDetailsTest, AReaderThatCannotReadTheFileRaises) {
   SourceTags tags;
-  KbpsRecorder outputs;
-  EXPECT_ANY_THROW(ReadSourceDetails(FixturePath("missing.wma"), tags, outputs));
-  EXPECT_ANY_THROW(ReadSourceDetails(FixturePath("stereo_44100.wav").replace_extension(".ogg"), tags, outputs));
-  EXPECT_FALSE(outputs.Applied.has_value());
+  EXPECT_ANY_THROW(Read(FixturePath("missing.wma"), tags));
+  EXPECT_ANY_THROW(Read(FixturePath("stereo_44100.wav").replace_extension(".ogg"), tags));
 }
 
 }  // namespace
