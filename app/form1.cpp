@@ -18,12 +18,14 @@
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
+#include <optional>
 #include <utility>
 #include <vector>
 
 #include "app/artwork.h"
 #include "app/dialog_start_folder.h"
 #include "app/hint_delay_style.h"
+#include "app/local_file_path.h"
 #include "app/options_menu.h"
 #include "app/queue_drainer.h"
 #include "app/window_preview_display.h"
@@ -277,18 +279,17 @@ void TForm1::ShowMessage(const std::string& text) {
 
 // ---- Window chrome -------------------------------------------------------------------------
 
-void TForm1::SpeedButton3Click() {
-  if (!Exporting()) close();
-}
+// Both Close controls close as any other request does: a running save is cancelled first (see
+// closeEvent).
+void TForm1::SpeedButton3Click() { close(); }
 
-void TForm1::VrHotImage3Click() {
-  if (!Exporting()) close();
-}
+void TForm1::VrHotImage3Click() { close(); }
 
 void TForm1::VrHotImage4Click() { showMinimized(); }
 
 void TForm1::RequestClose() {
-  closeRequested_ = true;
+  closingUnattended_ = true;
+  closeAfterSave_ = true;
   // A dialog waits for an answer nobody will give now; its caller then carries on as if cancelled.
   QWidget* modal = QApplication::activeModalWidget();
   if (auto* dialog = qobject_cast<QDialog*>(modal))
@@ -310,9 +311,12 @@ void TForm1::RequestClose() {
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {
-  // Whatever asks to close (the window manager, a key), a running save keeps the window: closing
-  // it would cut the file being written.
+  // Whatever asks to close (a Close control, Ctrl+Q, the window manager), a running save is
+  // cancelled, and the window stays until its writer has finished the shorter file, which stays
+  // valid under its name: LeaveExportState closes it then. The event loop runs on meanwhile.
   if (Exporting()) {
+    closeAfterSave_ = true;
+    export_->Cancel();
     event->ignore();
     return;
   }
@@ -348,7 +352,7 @@ void TForm1::dropEvent(QDropEvent* event) {
   const QList<QUrl> urls = event->mimeData()->urls();
   if (!CommandEnabled(SpeedButton1) || urls.size() != 1 || !urls.first().isLocalFile()) return;
   event->acceptProposedAction();
-  LoadFile(urls.first().toLocalFile().toStdString());
+  if (const std::optional<std::string> path = LocalPathOfUrl(urls.first())) LoadFile(*path);
 }
 
 // ---- Load ----------------------------------------------------------------------------------
@@ -375,7 +379,11 @@ void TForm1::LoadFile(const std::string& path) {
   repaint();
   // The messages come once the window shows what the load left, not the previous file's labels
   // under a box that says the new one failed.
-  for (const std::string& message : result.Messages) ShowMessage(message);
+  // Each box names the file it is about: the info line may still show the one that stays loaded.
+  const std::string name = std::filesystem::path(path).filename().string();
+  for (const std::string& message : result.Messages) ShowMessage(name + ": " + message);
+  if (result.Outcome == LoadOutcome::NotLoaded)
+    ShowMessage(name + ": " + SourceLoader::kCouldNotBeLoaded + (result.Reason.empty() ? "" : " " + result.Reason));
 }
 
 void TForm1::ShowInfoLine(const InfoLine& info) {
@@ -541,7 +549,8 @@ void TForm1::SetExportControlsEnabled(bool enabled) {
 void TForm1::EnterExportState() {
   ClearSavedNote();
   Led1->SetOn(true);
-  for (TImageButton* button : {SpeedButton1, SpeedButton2, SpeedButton3, SpeedButton4, SpeedButton5})
+  // Close stays on: it cancels the save and closes once the file is finished.
+  for (TImageButton* button : {SpeedButton1, SpeedButton2, SpeedButton4, SpeedButton5})
     button->SetCaptionColor(skin::kCaptionSilver);
   SpeedButton6->SetCaptionColor(skin::kCaptionWhite);
   SetExportControlsEnabled(false);
@@ -562,7 +571,10 @@ void TForm1::LeaveExportState() {
   ProgressBar1->SetPosition(0);
   ShowSavedNote();
   // Queued: the save command is still on the stack, and closing releases it.
-  if (closeRequested_) QMetaObject::invokeMethod(this, &TForm1::RequestClose, Qt::QueuedConnection);
+  if (closingUnattended_)
+    QMetaObject::invokeMethod(this, &TForm1::RequestClose, Qt::QueuedConnection);
+  else if (closeAfterSave_)
+    QMetaObject::invokeMethod(this, [this] { close(); }, Qt::QueuedConnection);
 }
 
 void TForm1::ShowSavedNote() {
@@ -570,8 +582,10 @@ void TForm1::ShowSavedNote() {
   if (outcome != ExportOutcome::Saved && outcome != ExportOutcome::Cancelled &&
       outcome != ExportOutcome::SourceEndedEarly)
     return;
-  const QString path = QString::fromStdString(export_->OutputFileName());
-  const QString name = QString::fromStdString(std::filesystem::path(export_->OutputFileName()).filename().string());
+  // A cancelled save may have been kept beside a file it would not replace.
+  const std::string& kept = export_->KeptFileName();
+  const QString path = QString::fromStdString(kept);
+  const QString name = QString::fromStdString(std::filesystem::path(kept).filename().string());
   ProgressBar1->ShowNote(outcome == ExportOutcome::Saved ? "Saved: " + name : "Saved (cut short): " + name);
   ProgressBar1->setToolTip(path);
   savedNoteTimer_->start(kSavedNoteMs);
@@ -588,7 +602,7 @@ void TForm1::ShowExportProgress(int perMille) { ProgressBar1->SetPosition(perMil
 void TForm1::ReportExportError(const std::string& text) {
   // Closing on a signal (a logout, say), nobody is left to answer a box: the error goes where the
   // terminal or the session log keeps it, and the close goes on.
-  if (closeRequested_) {
+  if (closingUnattended_) {
     std::fprintf(stderr, "murmex: Save failed: %s\n", text.c_str());
     return;
   }

@@ -201,7 +201,10 @@ class TForm1 : public QWidget, public ExportHost {
   QTimer* savedNoteTimer_ = nullptr;
   bool audioStarted_ = false;
   bool closed_ = false;
-  bool closeRequested_ = false;
+  // A close came during a save: the window closes once the cancelled save has ended.
+  bool closeAfterSave_ = false;
+  // The close came from a signal: nobody is left to answer a box.
+  bool closingUnattended_ = false;
 };
 
 }  // namespace murmex

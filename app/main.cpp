@@ -1,6 +1,5 @@
 // Program entry: the application with its title, the main window, the message loop.
 #include <QApplication>
-#include <QFileInfo>
 #include <QTimer>
 #include <cstdio>
 #include <cstdlib>
@@ -8,6 +7,7 @@
 
 #include "app/display_check.h"
 #include "app/form1.h"
+#include "app/local_file_path.h"
 #include "app/qt_dialogs.h"
 #include "app/termination_signals.h"
 #include "app/widgets/skin.h"
@@ -76,10 +76,10 @@ int main(int argc, char* argv[]) {
   // Measure the transforms once the window is on screen, before the user can press Play.
   QTimer::singleShot(0, [] { murmex::FftwInterface::WarmUpPlanner(); });
   // A file named on the command line (as a file manager's "Open with" passes it) is loaded as if
-  // it had been chosen in the open dialog.
-  const QStringList arguments = QApplication::arguments();
-  if (arguments.size() > 1) {
-    const std::string path = QFileInfo(arguments.at(1)).absoluteFilePath().toStdString();
+  // it had been chosen in the open dialog. QApplication has taken its own options out of argv;
+  // the name is taken from there as bytes, which a QString would not keep.
+  if (argc > 1) {
+    const std::string path = murmex::PathOfArgument(argv[1]);
     QTimer::singleShot(0, &form, [&form, path] { form.LoadFile(path); });
   }
   return QApplication::exec();

@@ -1,6 +1,5 @@
 #include "app/qt_dialogs.h"
 
-#include <QDir>
 #include <QFileDialog>
 #include <QFontDatabase>
 #include <QFontMetrics>
@@ -8,6 +7,8 @@
 #include <QMessageBox>
 #include <QSpacerItem>
 #include <QStringList>
+
+#include "app/local_file_path.h"
 
 namespace murmex {
 
@@ -51,8 +52,9 @@ static std::optional<std::string> RunFileDialog(QWidget* parent, const FileDialo
   const QString folder = QString::fromStdString(request.initialFolder);
   if (!folder.isEmpty()) dialog.setDirectory(folder);
   if (!request.initialName.empty()) dialog.selectFile(QString::fromStdString(request.initialName));
-  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
-  return QDir::toNativeSeparators(dialog.selectedFiles().first()).toStdString();
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedUrls().isEmpty()) return std::nullopt;
+  // The URL keeps a name's bytes where the platform's dialog hands them over so.
+  return LocalPathOfUrl(dialog.selectedUrls().first());
 }
 
 std::optional<std::string> QtDialogs::OpenFile(const FileDialogRequest& request) {

@@ -83,11 +83,14 @@ xdotool windowfocus --sync "$dialog"
 xdotool key ctrl+a
 xdotool type "$output"
 xdotool key Return
+# The save writes a hidden file beside the output and gives it the output's name when it ends.
+partial=""
 for _ in $(seq 1 500); do
-  [[ -f "$output" && $(stat -c %s "$output") -gt 44 ]] && break
+  partial=$(find "$work" -maxdepth 1 -name '.murmex-*.part' -size +44c | head -n 1)
+  [[ -n "$partial" ]] && break
   sleep 0.02
 done
-[[ -f "$output" ]] || fail "the save did not start"
+[[ -n "$partial" ]] || fail "the save did not start"
 kill -s INT "$pid"
 expect_clean_exit "SIGINT during a save" 200
 
