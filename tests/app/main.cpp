@@ -14,6 +14,5 @@ int main(int argc, char** argv) {
   failures += RunOptionsMenuTests(argc, argv);
   failures += RunKeyboardAccessTests(argc, argv);
   failures += RunRoughEdgeTests(argc, argv);
-  failures += RunLoadAndCloseTests(argc, argv);
   return failures == 0 ? 0 : 1;
 }

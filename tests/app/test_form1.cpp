@@ -1,3 +1,4 @@
+#include <QDir>
 #include <QLabel>
 #include <QMimeData>
 #include <QSignalSpy>
@@ -6,6 +7,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "app/local_file_path.h"
 #include "app/widgets/bitmap_check_box.h"
 #include "app/widgets/gradient_bar.h"
 #include "app/widgets/image_button.h"
@@ -204,6 +206,28 @@ class Form1Test : public QObject {
     QCoreApplication::sendEvent(f.form.get(), &drop);
     QCOMPARE(Info(f), QString("PCM|32000Hz|Mono|512 kbps|mono_32000.wav"));
     QVERIFY(f.dialogs.openRequests.empty());
+
+    // A name that is not UTF-8 loads from a drop (its URL carries the bytes) and from the command
+    // line; the label shows each stray byte as U+FFFD.
+    QTemporaryDir folder;
+    const std::string name = "caf\xE9 \xFF.wav";
+    const std::filesystem::path copy = std::filesystem::path(folder.path().toStdString()) / name;
+    std::filesystem::copy_file(FixturePath("mono_44100.wav"), copy);
+    QMimeData list;
+    list.setData("text/uri-list", "file://" + QUrl::toPercentEncoding(folder.path(), "/") + "/caf%E9%20%FF.wav\r\n");
+    QDragEnterEvent listEnter(QPoint(200, 200), Qt::CopyAction, &list, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(f.form.get(), &listEnter);
+    QDropEvent listDrop(QPointF(200, 200), Qt::CopyAction, &list, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(f.form.get(), &listDrop);
+    QCOMPARE(Info(f), "PCM|44100Hz|Mono|705 kbps|" + QString::fromStdString(name));
+    Load(f, FixturePath("mono_32000.wav"));
+    const QString workingFolder = QDir::currentPath();
+    QDir::setCurrent(folder.path());
+    f.form->LoadFile(PathOfArgument(("sub/../" + name).c_str()));
+    QDir::setCurrent(workingFolder);
+    QCOMPARE(Info(f), "PCM|44100Hz|Mono|705 kbps|" + QString::fromStdString(name));
+    QVERIFY(f.dialogs.messages.empty());
+    std::filesystem::remove(copy);  // QTemporaryDir cannot name it
 
     // While a command runs, Load is off and a drop is refused.
     f.form->SpeedButton1->SetCaptionColor(skin::kCaptionSilver);

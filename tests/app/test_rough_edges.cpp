@@ -1,5 +1,7 @@
 // Rough edges met in use: cut dialog titles, touching captions, a failed load's message before the
 // window shows what the load left, a silently lowered MP3 bitrate, a save that does not say where it went.
+#include <sys/stat.h>
+
 #include <QAccessible>
 #include <QFontMetrics>
 #include <QLabel>
@@ -65,17 +67,24 @@ class RoughEdgeTest : public QObject {
     f.dialogs.onMessage = [&] {
       shown << QString::fromStdString(f.dialogs.messages.back().text) + " " + Info(f) + " " + f.ButtonStates();
     };
-    for (const std::filesystem::path& file : {garbage, FixturePath("u8_mono_22050.wav")}) {
+    const std::filesystem::path broken = folder.filePath("broken.ogg").toStdString();
+    std::ofstream(broken) << std::string(4000, 'x');
+    const std::filesystem::path pipe = folder.filePath("pipe.wav").toStdString();
+    QCOMPARE(::mkfifo(pipe.c_str(), 0600), 0);  // refused before any open: the window never waits on it
+    for (const std::filesystem::path& file : {garbage, FixturePath("u8_mono_22050.wav"), broken, pipe}) {
       Load(f, FixturePath("stereo_44100.wav"));
       Load(f, file);
     }
     QCOMPARE(shown, QStringList({"noise.xyz: Invalid audio file! PCM|44100Hz|Stereo|1411 kbps|stereo_44100.wav 111100",
-                                 "u8_mono_22050.wav: Only 16 bits audio supported! PCM|44100Hz|Stereo|1411 kbps|stereo_44100.wav 111100"}));
+                                 "u8_mono_22050.wav: Only 16 bits audio supported! PCM|44100Hz|Stereo|1411 kbps|stereo_44100.wav 111100",
+                                 "broken.ogg: File could not be loaded! Cannot open file " + QString::fromStdString(broken.string()) +
+                                     " PCM|44100Hz|Stereo|1411 kbps|stereo_44100.wav 111100",
+                                 "pipe.wav: a named pipe (FIFO), not a regular file PCM|44100Hz|Stereo|1411 kbps|stereo_44100.wav 111100"}));
     // As the README says, only uncompressed 8-bit PCM is refused: an 8-bit FLAC loads.
     const QString flac = folder.filePath("eight_bit.flac");
     QCOMPARE(QProcess::execute("sox", {"-n", "-r", "22050", "-b", "8", flac, "synth", "0.5", "sine", "440"}), 0);
     Load(f, flac.toStdString());
-    QCOMPARE(shown.size(), 2);
+    QCOMPARE(shown.size(), 4);
     QCOMPARE(f.form->Ind1->Text(), QString("FLAC"));
   }
 

@@ -8,4 +8,3 @@ int RunDialogStartFolderTests(int argc, char** argv);
 int RunOptionsMenuTests(int argc, char** argv);
 int RunKeyboardAccessTests(int argc, char** argv);
 int RunRoughEdgeTests(int argc, char** argv);
-int RunLoadAndCloseTests(int argc, char** argv);

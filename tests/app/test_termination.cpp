@@ -1,5 +1,6 @@
 #include <QApplication>
 #include <QLabel>
+#include <QProcess>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -7,6 +8,7 @@
 #include <csignal>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -17,6 +19,7 @@
 #include "app/widgets/skin_label.h"
 #include "engine/processing_options.h"
 #include "engine/spectral_engine.h"
+#include "source/source_loader.h"
 #include "tests/app/form1_fixture.h"
 #include "tests/app/test_suites.h"
 #include "tests/app/wav_bytes.h"
@@ -129,20 +132,44 @@ class TerminationTest : public QObject {
     QVERIFY(CurrentHandler(SIGINT) == SIG_DFL);
   }
 
+  void SaveIsCancelledAndItsFileFinishedBeforeTheWindowCloses_data() {
+    QTest::addColumn<int>("way");
+    QTest::newRow("SIGINT") << 0;
+    QTest::newRow("Close button") << 1;
+    QTest::newRow("close control (X)") << 2;
+    QTest::newRow("Ctrl+Q") << 3;
+    QTest::newRow("window manager") << 4;
+  }
+
   void SaveIsCancelledAndItsFileFinishedBeforeTheWindowCloses() {
+    QFETCH(int, way);
     Form1Fixture f;
     TForm1& w = *f.form;
     TerminationSignals watcher;
     connect(&watcher, &TerminationSignals::received, &w, &TForm1::RequestClose);
     QTemporaryDir folder;
+    // Long enough that the save is still running when the close comes.
+    const QString source = folder.filePath("long.wav");
+    QCOMPARE(QProcess::execute("sox", {"-n", "-r", "48000", "-c", "2", "-b", "16", source, "trim", "0", "120"}), 0);
     const std::filesystem::path written = std::filesystem::path(folder.path().toStdString()) / "cut.wav";
-    f.dialogs.fileAnswers.push_back(FixturePath("stereo_48000.wav").string());
+    f.dialogs.fileAnswers.push_back(source.toStdString());
     f.dialogs.fileAnswers.push_back(written.string());
     QTest::mouseClick(w.SpeedButton1, Qt::LeftButton);
+    const int64_t sourceBytes = w.Loader().Info().LengthBytes;
     QTest::mouseClick(w.SpeedButton2, Qt::LeftButton);
     QVERIFY(w.Exporting());
+    QCOMPARE(f.ButtonStates(), QString("001001"));  // Close stays on
 
-    QCOMPARE(raise(SIGINT), 0);
+    QVERIFY(f.active);
+    const std::function<void()> closes[] = {
+        [] { QCOMPARE(raise(SIGINT), 0); },
+        [&] { QTest::mouseClick(w.SpeedButton3, Qt::LeftButton); },
+        [&] { QTest::mouseClick(w.VrHotImage3, Qt::LeftButton); },
+        [&] { QTest::keyClick(&w, Qt::Key_Q, Qt::ControlModifier); },
+        [&] { w.close(); },
+    };
+    closes[way]();
+    QVERIFY(w.isVisible());  // the writer is waited for from the event loop
     QTRY_VERIFY_WITH_TIMEOUT(!w.isVisible(), 20000);
     QVERIFY(!w.Exporting());
     QVERIFY(f.dialogs.messages.empty());
@@ -150,9 +177,11 @@ class TerminationTest : public QObject {
     QVERIFY(wav.size() >= 44);
     QCOMPARE(LittleEndian32(wav, 4), uint32_t(wav.size() - 8));
     QCOMPARE(LittleEndian32(wav, 40), uint32_t(wav.size() - 44));
-    // A save error while closing on a signal goes to stderr: no box holds the close up.
+    QVERIFY(int64_t(LittleEndian32(wav, 40)) < sourceBytes);  // cancelled, not saved whole
+    // A save error while closing on a signal goes to stderr: no box holds the close up. Someone
+    // who pressed Close is there to read it.
     w.ReportExportError("No space left on the device.");
-    QVERIFY(f.dialogs.messages.empty());
+    QCOMPARE(f.dialogs.messages.empty(), way == 0);
   }
 
   void OpenMessageBoxIsDismissedAndItsCallerFinishesFirst() {

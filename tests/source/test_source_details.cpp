@@ -3,7 +3,6 @@
 
 #include <filesystem>
 #include <string>
-#include <vector>
 
 #include "source/source_details.h"
 #include "tests/fixtures/fixture_paths.h"
@@ -94,25 +93,6 @@ TEST(ReadSourceDetailsTest, EachFormatSetsItsBitrateDefaultsAndTags) {
   EXPECT_EQ(wav.SuggestedName, "");
   EXPECT_TRUE(tags.Id3v2.Empty());
   EXPECT_EQ(tags.Id3v1.Title(), "");
-}
-
-TEST(ReadSourceDetailsTest, OggStreamsOfOtherCodecsGiveTheirCommentsAndAverageBitrate) {
-  struct Case {
-    const char* File;
-    std::string Title, Artist, Date, Track;
-  };
-  for (const Case& c : {Case{"opus_48000.ogg", "Opus Song", "Opus Band", "2011", "6"},
-                        Case{"flac_in_ogg_44100.ogg", "Ogg Flac Song", "", "", ""}}) {
-    SCOPED_TRACE(c.File);
-    SourceTags tags;
-    const SourceDetails details = Read(FixturePath(c.File), tags);
-    EXPECT_GT(details.Kbps, 0);
-    EXPECT_EQ(details.OutputKbps, details.Kbps);
-    EXPECT_EQ(std::vector<std::string>({tags.Vorbis.Title(), tags.Vorbis.Artist(), tags.Vorbis.Date(), tags.Vorbis.Track()}),
-              std::vector<std::string>({c.Title, c.Artist, c.Date, c.Track}));
-    EXPECT_TRUE(tags.Id3v2.Empty());
-    EXPECT_EQ(details.SuggestedName, "");  // as for Ogg Vorbis
-  }
 }
 
 TEST(ReadSourceDetailsTest, AReaderThatCannotReadTheFileRaises) {
