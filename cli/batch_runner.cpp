@@ -346,25 +346,16 @@ void BatchRunner::OnEnd(std::size_t file, const WorkerEnd& end) {
     record.WallSeconds += end.WallSeconds;
     record.PeakKiB = std::max(record.PeakKiB, end.PeakKiB);
     const std::string& reported = reported_[file];
+    if (end.How == WorkerEnd::Kind::Crashed)
+        Say(file, "murmex-cli: " + record.Shown + ": crashed with signal " + std::to_string(end.Signal));
+    if (end.How == WorkerEnd::Kind::TimedOut)
+        Say(file, "murmex-cli: " + record.Shown + ": timed out after " + Seconds(*options_.TimeoutSeconds) + " s");
     ClearUp(file);
-    switch (end.How) {
-        case WorkerEnd::Kind::Crashed:
-            Say(file, "murmex-cli: " + record.Shown + ": crashed with signal " + std::to_string(end.Signal));
-            break;
-        case WorkerEnd::Kind::TimedOut:
-            Say(file, "murmex-cli: " + record.Shown + ": timed out after " + Seconds(*options_.TimeoutSeconds) + " s");
-            break;
-        case WorkerEnd::Kind::Exited:
-            if (mode_ == FileTask::Kind::Probe && end.ExitCode == 0 && reported == "probed") return;  // on to the save
-            // A file kept as a partial one is not finished, whatever stopped it.
-            if ((reported == "saved" || reported == "described" || reported == "cancelled") && record.Partial.empty()) {
-                Settle(file, end.ExitCode == 0 || reported == "cancelled" ? reported : "failed");
-                return;
-            }
-            Settle(file, "failed");
-            return;
-    }
-    Settle(file, "failed");
+    if (end.How != WorkerEnd::Kind::Exited) return Settle(file, "failed");
+    if (mode_ == FileTask::Kind::Probe && end.ExitCode == 0 && reported == "probed") return;  // on to the save
+    // A file kept as a partial one is not finished, whatever stopped it.
+    const bool ended = reported == "saved" || reported == "described" || reported == "cancelled";
+    Settle(file, ended && record.Partial.empty() && (end.ExitCode == 0 || reported == "cancelled") ? reported : "failed");
 }
 
 }  // namespace murmex
