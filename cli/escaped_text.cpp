@@ -33,31 +33,12 @@ std::string ControlEscape(char32_t cp) {
     }
 }
 
-// Walks `text` by characters: well-formed ones go to `character`, stray bytes to `stray`.
-template <typename OnCharacter, typename OnStray>
-std::string Rewrite(std::string_view text, OnCharacter&& character, OnStray&& stray) {
-    std::string out;
-    out.reserve(text.size());
-    while (!text.empty()) {
-        char32_t cp = 0;
-        const std::size_t length = DecodeUtf8(text, cp);
-        if (length == 0) {
-            out += stray(static_cast<unsigned char>(text[0]));
-            text.remove_prefix(1);
-            continue;
-        }
-        character(out, cp, text.substr(0, length));
-        text.remove_prefix(length);
-    }
-    return out;
-}
-
-std::string StrayByte(unsigned char byte) { return Hex(byte, "\\x%02x"); }
+void StrayByte(std::string& out, unsigned char byte) { out += Hex(byte, "\\x%02x"); }
 
 }  // namespace
 
 std::string TerminalText(std::string_view text) {
-    return Rewrite(
+    return RewriteUtf8(
         text,
         [](std::string& out, char32_t cp, std::string_view bytes) {
             if (cp < 0x20 || (cp >= 0x7F && cp <= 0x9F)) {
@@ -84,7 +65,7 @@ bool IsUtf8(std::string_view text) {
 }
 
 std::string EscapedBytes(std::string_view text) {
-    return Rewrite(
+    return RewriteUtf8(
         text, [](std::string& out, char32_t cp, std::string_view bytes) { out += cp == '\\' ? "\\\\" : bytes; },
         StrayByte);
 }

@@ -101,20 +101,9 @@ std::string EncodeNarrow(std::string_view utf8) {
 }
 
 std::string RepairUtf8(std::string_view text) {
-    std::string out;
-    out.reserve(text.size());
-    while (!text.empty()) {
-        char32_t cp = 0;
-        const std::size_t length = DecodeUtf8(text, cp);
-        if (length == 0) {
-            out += DecodeNarrow(text.substr(0, 1));
-            text.remove_prefix(1);
-        } else {
-            out += text.substr(0, length);
-            text.remove_prefix(length);
-        }
-    }
-    return out;
+    return RewriteUtf8(
+        text, [](std::string& out, char32_t, std::string_view bytes) { out += bytes; },
+        [](std::string& out, unsigned char byte) { out += DecodeNarrow(std::string(1, static_cast<char>(byte))); });
 }
 
 std::size_t CharCount(std::string_view utf8) {

@@ -14,6 +14,26 @@ namespace murmex {
 // 0 when the first byte does not begin one (stray continuation, truncation, overlong or surrogate form).
 std::size_t DecodeUtf8(std::string_view text, char32_t& cp);
 
+// Rewrites `text` character by character: each well-formed one is handed to
+// onCharacter(out, codePoint, itsBytes), each byte that does not begin one to onStray(out, byte).
+template <typename OnCharacter, typename OnStray>
+std::string RewriteUtf8(std::string_view text, OnCharacter&& onCharacter, OnStray&& onStray) {
+    std::string out;
+    out.reserve(text.size());
+    while (!text.empty()) {
+        char32_t cp = 0;
+        const std::size_t length = DecodeUtf8(text, cp);
+        if (length == 0) {
+            onStray(out, static_cast<unsigned char>(text[0]));
+            text.remove_prefix(1);
+        } else {
+            onCharacter(out, cp, text.substr(0, length));
+            text.remove_prefix(length);
+        }
+    }
+    return out;
+}
+
 // Windows-1252 bytes to UTF-8. Bytes 1252 leaves undefined map to the Latin-1 control characters.
 std::string DecodeNarrow(std::string_view narrow);
 
