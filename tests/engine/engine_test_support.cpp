@@ -58,6 +58,12 @@ std::vector<int16_t> RunAll(SpectralEngine& engine, const std::vector<int16_t>& 
     return output;
 }
 
+double Rms(const std::vector<int16_t>& samples, size_t from) {
+    double sum = 0.0;
+    for (size_t n = from; n < samples.size(); ++n) sum += static_cast<double>(samples[n]) * samples[n];
+    return std::sqrt(sum / static_cast<double>(samples.size() - from));
+}
+
 void SetStoredValue(std::vector<uint8_t>& bytes, const LearntNoise::StoredValues& run, size_t index, double value) {
     using Kind = LearntNoise::StoredValues::Kind;
     uint8_t* at = bytes.data() + run.offset + index * (run.kind == Kind::Flag ? 1 : 4);

@@ -40,6 +40,9 @@ double Sine(size_t n, double amplitude, double cyclesPerSample);
 // Runs every block of `input` through the block contract and returns the concatenated output.
 std::vector<int16_t> RunAll(SpectralEngine& engine, const std::vector<int16_t>& input, bool process);
 
+// RMS of samples[from...].
+double Rms(const std::vector<int16_t>& samples, size_t from = 0);
+
 // Sets value `index` of a stored run of a noise print's bytes, in the run's own type.
 void SetStoredValue(std::vector<uint8_t>& bytes, const LearntNoise::StoredValues& run, size_t index, double value);
 

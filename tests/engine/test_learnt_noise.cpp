@@ -13,12 +13,6 @@ namespace {
 using Kind = LearntNoise::StoredValues::Kind;
 constexpr size_t kBlock = SpectralEngine::kBlockSamples;
 
-double Rms(const std::vector<int16_t>& samples, size_t from) {
-    double sum = 0.0;
-    for (size_t n = from; n < samples.size(); ++n) sum += static_cast<double>(samples[n]) * samples[n];
-    return std::sqrt(sum / static_cast<double>(samples.size() - from));
-}
-
 // What runs leave behind is accepted and comes back bit for bit, in the bytes and in what the
 // restored engine does next; the bytes no check covers (the tables the engine builds itself)
 // have no effect, even as NaN. Each run learns with the classic method, then the adaptive one.

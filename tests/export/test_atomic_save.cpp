@@ -35,7 +35,8 @@ class AtomicSave : public ::testing::Test {
 protected:
     void SetUp() override {
         fs::create_directory(dir_.path() / "out");
-        WriteWav(dir_.path() / "source.wav", NoisyTone(44100, 2), 44100, 2);
+        // Long enough that a Cancel sent at the first progress always comes before the end.
+        WriteWav(dir_.path() / "source.wav", NoisyTone(44100 * 20, 2), 44100, 2);
         rig_.Load(dir_.path() / "source.wav");
     }
     fs::path Out(const std::string& name) const { return dir_.path() / "out" / name; }

@@ -5,6 +5,8 @@
 #include <sstream>
 #include <stdexcept>
 
+#include <lv2/atom/atom.h>
+
 #include "../engine/engine_test_support.h"
 #include "plugin/plugin_ports.h"
 
@@ -123,6 +125,30 @@ void HostedPlugin::RestoreState(const std::string& folder) {
     lilv_state_restore(state, instance_, nullptr, nullptr, 0, host_.Features());
     lilv_state_free(state);
     lilv_instance_activate(instance_);
+}
+
+LV2_State_Status HostedPlugin::RestoreNoisePrint(const std::vector<uint8_t>& bytes) {
+    struct Session {
+        const std::vector<uint8_t>& bytes;
+        LV2_URID key;
+        LV2_URID chunk;
+    } session{bytes, host_.Map()->map(host_.Map()->handle, kNoisePrintUri),
+              host_.Map()->map(host_.Map()->handle, LV2_ATOM__Chunk)};
+    const auto retrieve = [](LV2_State_Handle handle, uint32_t key, size_t* size, uint32_t* type,
+                             uint32_t* flags) -> const void* {
+        const auto& s = *static_cast<const Session*>(handle);
+        if (key != s.key) return nullptr;
+        *size = s.bytes.size();
+        *type = s.chunk;
+        *flags = LV2_STATE_IS_POD;
+        return s.bytes.data();
+    };
+    const auto* state = static_cast<const LV2_State_Interface*>(lilv_instance_get_extension_data(instance_, LV2_STATE__interface));
+    if (state == nullptr) throw std::runtime_error("the plugin has no state interface");
+    lilv_instance_deactivate(instance_);
+    const LV2_State_Status status = state->restore(instance_->lv2_handle, retrieve, &session, 0, host_.Features());
+    lilv_instance_activate(instance_);
+    return status;
 }
 
 std::vector<int16_t> TestSignal(int channels, size_t frames, unsigned seed) {

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include <lilv/lilv.h>
+#include <lv2/state/state.h>
 #include <lv2/urid/urid.h>
 
 #include "engine/spectral_engine.h"
@@ -66,6 +67,8 @@ public:
     // The plugin's state saved with lilv into a Turtle file in `folder`, and restored from it.
     void SaveState(const std::string& folder);
     void RestoreState(const std::string& folder);
+    // A session whose noise print holds `bytes`, restored as a host opens it; the plugin's answer.
+    LV2_State_Status RestoreNoisePrint(const std::vector<uint8_t>& bytes);
 
 private:
     LilvHost& host_;
