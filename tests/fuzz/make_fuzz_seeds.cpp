@@ -2,6 +2,7 @@
 // Tag seeds are built with the tag writer itself, ADPCM files with the WAV writer; the audio
 // seeds are the beginnings of the generated test fixtures, so nothing is downloaded or stored.
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -9,10 +10,12 @@
 #include <string>
 #include <vector>
 
+#include "engine/learnt_noise.h"
 #include "pipeline/memory_in.h"
 #include "pipeline/wave_out.h"
 #include "tags/id3v1.h"
 #include "tests/fuzz/input_choice.h"
+#include "tests/fuzz/noise_print_patch.h"
 #include "tests/pipeline/pipeline_test_support.h"
 
 namespace fs = std::filesystem;
@@ -150,6 +153,33 @@ void WriteChosenSeeds(const fs::path& fixtures, const fs::path& folder, const st
     }
 }
 
+// Noise prints for fuzz_noise_print: the valid print under several settings, a NaN and a run
+// of huge values in each checked array, NaN over the tables the engine rebuilds, and the
+// beginning of a print as raw bytes.
+void WriteNoisePrintSeeds(const fs::path& folder) {
+    using namespace murmex::fuzz;
+    const int frozen = kPrintStopEstimation | kPrintCaptureMinima;
+    for (const int settings : {0, +kPrintAdaptive, +kPrintStereo, kPrintAdaptive | kPrintStereo | frozen,
+                               kPrintAdaptive | frozen | kPrintDetail}) {
+        Write(folder / ("valid_" + std::to_string(settings)), Bytes{static_cast<uint8_t>(settings)});
+    }
+    const auto runs = LearntNoise::CheckedValues();
+    for (std::size_t i = 0; i < runs.size(); ++i) {
+        Bytes seed{static_cast<uint8_t>((i % 2 == 0 ? 0 : kPrintAdaptive) | frozen | (i % 4 < 2 ? 0 : kPrintStereo))};
+        AppendPatch(seed, runs[i].offset + runs[i].count / 2 * 4, 1, NAN);
+        AppendPatch(seed, runs[i].offset, 256, 1e30f);
+        Write(folder / ("damaged_" + std::to_string(i)), seed);
+    }
+    // The tables open the adaptive method's part, which follows the last classic array.
+    Bytes tables{static_cast<uint8_t>(kPrintAdaptive | frozen)};
+    AppendPatch(tables, runs[5].offset + runs[5].count * 4, 256, NAN);
+    Write(folder / "nan_tables", tables);
+    const Bytes print = LearntNoise().Encode();
+    Bytes raw{kPrintRawBytes};
+    raw.insert(raw.end(), print.begin(), print.begin() + static_cast<std::ptrdiff_t>(kHeaderSeedBytes));
+    Write(folder / "raw_start", raw);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -162,6 +192,7 @@ int main(int argc, char** argv) {
     try {
         WriteTagSeeds(seeds);
         WriteWavSeeds(fixtures, seeds);
+        WriteNoisePrintSeeds(seeds / "fuzz_noise_print");
         WriteChosenSeeds(fixtures, seeds / "fuzz_source_load", fuzz::kLoadExtensions,
                          {"stereo_44100.wav", "mono_22050.wav", "u8_mono_22050.wav", "six_channel_48000.wav",
                           "tagged_22050_64k.mp3", "short_title.mp3", "comments_44100.ogg", "tagged_44100.wma",
