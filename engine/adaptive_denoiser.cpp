@@ -69,7 +69,7 @@ AdaptiveDenoiser::AdaptiveDenoiser() {
         // E1(v) = -Ei(-v)
         lsaFactor_[i] = static_cast<float>(std::exp(-0.5 * std::expint(-v)));
     }
-    Configure(1, kDefaultSampleRate);
+    Configure(1, bins_, 512.0 / kDefaultSampleRate);
     Reset(false);
 }
 
@@ -79,10 +79,11 @@ float AdaptiveDenoiser::GainFloorFor(float reductionFactor) {
     return std::min(1.0f, std::pow(10.0f, db / 20.0f));
 }
 
-void AdaptiveDenoiser::Configure(int channels, int sampleRate) {
+void AdaptiveDenoiser::Configure(int channels, int bins, double hop) {
     channels_ = std::clamp(channels, 1, kMaxChannels);
-    const double rate = sampleRate > 0 ? sampleRate : kDefaultSampleRate;
-    const double hop = SpectralEngine::kBlockSamples / channels_ / rate;
+    bins_ = std::clamp(bins, 3, kMaxBins);
+    // The detail amplifier starts at the frequency it starts at in the classic frame.
+    detailFrom_ = (SpectralEngine::kDetailAboveBin + 1) * (bins_ - 1) / (SpectralEngine::kBins - 1);
     constants_.noiseSmoothing = static_cast<float>(Smoothing(hop, kNoiseTimeConstant));
     constants_.presenceSmoothing = static_cast<float>(Smoothing(hop, kPresenceTimeConstant));
     constants_.statsSmoothing = static_cast<float>(Smoothing(hop, kStatsTimeConstant));
@@ -98,11 +99,11 @@ void AdaptiveDenoiser::Reset(bool keepNoise) {
     captured_.fill(0.0f);
     captureActive_ = false;
     // Nothing learnt yet means nothing to keep: the tracker starts afresh.
-    if (keepNoise && framesSinceReset_ > 0) {
-        framesSinceReset_ = constants_.warmUpFrames;
+    if (keepNoise && framesSinceReset_[0] > 0) {
+        framesSinceReset_.fill(constants_.warmUpFrames);
         return;
     }
-    framesSinceReset_ = 0;
+    framesSinceReset_.fill(0);
     noise_.fill(0.0f);
     gainNoise_.fill(0.0f);
     smoothedPower_.fill(0.0f);
@@ -112,7 +113,7 @@ void AdaptiveDenoiser::Reset(bool keepNoise) {
 }
 
 int AdaptiveDenoiser::WarmUpFramesLeft() const {
-    return std::max(0, constants_.warmUpFrames - framesSinceReset_);
+    return std::max(0, constants_.warmUpFrames - framesSinceReset_[0]);
 }
 
 AdaptiveDenoiser::FrameSettings AdaptiveDenoiser::BeginBlock(const ProcessingOptions& options, bool learning) {
@@ -149,8 +150,8 @@ float AdaptiveDenoiser::LsaFactor(float v) const {
 
 // The first frame of a run starts every average; the tracker's statistics assume noise.
 void AdaptiveDenoiser::StartTracking(int channel, const float* power) {
-    const int base = channel * kBins;
-    for (int k = 0; k < kBins; ++k) {
+    const int base = channel * kBinStride;
+    for (int k = 0; k < bins_; ++k) {
         const float p = std::max(power[k], kSmallestPower);
         smoothedPower_[base + k] = p;
         smoothedSquare_[base + k] = 2.0f * p * p;  // as for noise: variance equal to the mean squared
@@ -160,8 +161,9 @@ void AdaptiveDenoiser::StartTracking(int channel, const float* power) {
     }
 }
 
-MURMEX_VECTOR_CLONES void AdaptiveDenoiser::TrackNoise(int channel, const float* __restrict power) {
-    const int base = channel * kBins;
+MURMEX_VECTOR_CLONES void AdaptiveDenoiser::TrackNoise(int channel, const float* __restrict power, int framesSoFar) {
+    const int base = channel * kBinStride;
+    const int bins = bins_;
     float* __restrict noise = noise_.data() + base;
     float* __restrict gainNoise = gainNoise_.data() + base;
     float* __restrict s1 = smoothedPower_.data() + base;
@@ -170,19 +172,19 @@ MURMEX_VECTOR_CLONES void AdaptiveDenoiser::TrackNoise(int channel, const float*
     float* __restrict warmMinimum = warmMinimum_.data() + base;
     const float aN = constants_.noiseSmoothing;
     const float aP = constants_.presenceSmoothing;
-    const bool warm = framesSinceReset_ < constants_.warmUpFrames;
+    const bool warm = framesSoFar < constants_.warmUpFrames;
     // While warming up the averages are plain means of the frames so far, so that none of them
     // leans on the first frame, and the gain follows the estimate without delay.
-    const float frames = static_cast<float>(framesSinceReset_);
+    const float frames = static_cast<float>(framesSoFar);
     const float aS = warm ? std::min(constants_.statsSmoothing, frames / (frames + 1.0f)) : constants_.statsSmoothing;
     const float aG = warm ? 0.0f : constants_.gainNoiseSmoothing;
     const float useWarm = warm ? 1.0f : 0.0f;
     // Outside the search the minimum neither moves nor bounds the estimate: adding infinity
     // does that without a branch in the loop, which would keep it from vectorising.
-    const float outsideSearch = warm && framesSinceReset_ >= constants_.warmUpStart
+    const float outsideSearch = warm && framesSoFar >= constants_.warmUpStart
                                     ? 0.0f
                                     : std::numeric_limits<float>::infinity();
-    for (int k = 0; k < kBins; ++k) {
+    for (int k = 0; k < bins; ++k) {
         const float y2 = power[k];
         const float mean = aS * s1[k] + (1.0f - aS) * y2;
         const float square = aS * s2[k] + (1.0f - aS) * y2 * y2;
@@ -207,13 +209,14 @@ MURMEX_VECTOR_CLONES void AdaptiveDenoiser::TrackNoise(int channel, const float*
         const float updated = std::max(useWarm * warmEstimate + (1.0f - useWarm) * tracked, kSmallestPower);
         noise[k] = updated;
     }
-    for (int k = 0; k < kBins; ++k) gainNoise[k] = aG * gainNoise[k] + (1.0f - aG) * noise[k];
+    for (int k = 0; k < bins; ++k) gainNoise[k] = aG * gainNoise[k] + (1.0f - aG) * noise[k];
 }
 
 MURMEX_VECTOR_CLONES void AdaptiveDenoiser::ComputeGains(int channel, const float* __restrict power,
                                                           float* __restrict biasedNoise, const FrameSettings& s,
                                                           Scratch& scratch) {
-    const int base = channel * kBins;
+    const int base = channel * kBinStride;
+    const int bins = bins_;
     const float* __restrict noise = gainNoise_.data() + base;
     const float* __restrict captured = captured_.data() + base;
     float* __restrict previousClean = previousClean_.data() + base;
@@ -223,7 +226,7 @@ MURMEX_VECTOR_CLONES void AdaptiveDenoiser::ComputeGains(int channel, const floa
     const float floor = s.binFloor;
     float* __restrict wiener = scratch.wiener.data();
     float* __restrict lsa = scratch.lsa.data();
-    for (int k = 0; k < kBins; ++k) {
+    for (int k = 0; k < bins; ++k) {
         const float lambda = std::max(std::max(noise[k], captured[k]) * bias, kSmallestPower);
         biasedNoise[k] = lambda;
         const float gamma = power[k] / lambda;
@@ -233,8 +236,8 @@ MURMEX_VECTOR_CLONES void AdaptiveDenoiser::ComputeGains(int channel, const floa
         lsa[k] = wiener[k] * gamma;
     }
     // Table look-ups would keep the other loops from vectorising, so they run on their own.
-    for (int k = 0; k < kBins; ++k) lsa[k] = LsaFactor(lsa[k]);
-    for (int k = 0; k < kBins; ++k) {
+    for (int k = 0; k < bins; ++k) lsa[k] = LsaFactor(lsa[k]);
+    for (int k = 0; k < bins; ++k) {
         const float y2 = power[k];
         const float gamma = y2 / biasedNoise[k];
         // Weighted by the probability that the bin holds more than noise, so that a noise bin
@@ -248,27 +251,30 @@ MURMEX_VECTOR_CLONES void AdaptiveDenoiser::ComputeGains(int channel, const floa
     // The first and last bins are real, so their power scatters twice as widely as a complex
     // bin's: the presence model would read noise there as speech (brown noise, whose power
     // gathers near 0 Hz, came out 4 dB above the floor). They take their neighbours' gains.
-    for (const auto& [edge, neighbour] : {std::pair{0, 1}, std::pair{kBins - 1, kBins - 2}}) {
+    for (const auto& [edge, neighbour] : {std::pair{0, 1}, std::pair{bins - 1, bins - 2}}) {
         gain[edge] = gain[neighbour];
         previousClean[edge] = gain[edge] * gain[edge] * power[edge];
     }
     if (!s.detail) return;
-    for (int k = SpectralEngine::kDetailAboveBin + 1; k < kBins; ++k) {
+    for (int k = detailFrom_; k < bins; ++k) {
         gain[k] *= gain[k] > SpectralEngine::kDetailGainThreshold ? SpectralEngine::kDetailFactor : 1.0f;
     }
 }
 
 void AdaptiveDenoiser::ProcessChannel(int channel, Scratch& scratch, float* spectrum, float* power, float* biasedNoise,
                                       const FrameSettings& settings) {
-    for (int k = 0; k < kBins; ++k) power[k] = spectrum[2 * k] * spectrum[2 * k] + spectrum[2 * k + 1] * spectrum[2 * k + 1];
-    if (framesSinceReset_ == 0 && settings.track) {
+    const int bins = bins_;
+    for (int k = 0; k < bins; ++k) power[k] = spectrum[2 * k] * spectrum[2 * k] + spectrum[2 * k + 1] * spectrum[2 * k + 1];
+    int& frames = framesSinceReset_[channel];
+    if (frames == 0 && settings.track) {
         StartTracking(channel, power);
     } else if (settings.track) {
-        TrackNoise(channel, power);
+        TrackNoise(channel, power, frames);
     }
     ComputeGains(channel, power, biasedNoise, settings, scratch);
-    const float* gain = gain_.data() + channel * kBins;
-    for (int k = 0; k < kBins; ++k) {
+    frames = std::min(frames + 1, constants_.warmUpFrames);
+    const float* gain = gain_.data() + channel * kBinStride;
+    for (int k = 0; k < bins; ++k) {
         spectrum[2 * k] *= gain[k];
         spectrum[2 * k + 1] *= gain[k];
     }

@@ -3,13 +3,12 @@
 #include <algorithm>
 #include <array>
 
-#include "engine/fftw_interface.h"
 #include "engine/processing_options.h"
 
 namespace murmex {
 
-// The adaptive noise-reduction method, applied to one channel's spectrum at a time inside the
-// engine's framing. Per bin and frame:
+// The adaptive noise-reduction method, applied to one channel's spectrum at a time inside its
+// own framing (AdaptiveFraming), whose frames last 20-40 ms at any rate. Per bin and frame:
 // - the noise power is tracked by a minimum-mean-square-error update weighted by the
 //   probability that speech is present, which works in ratios of power to noise and so learns
 //   as fast at any recording level;
@@ -24,10 +23,12 @@ namespace murmex {
 // All state lives in fixed arrays, so processing never allocates.
 class AdaptiveDenoiser {
 public:
-    static constexpr int kBins = FftwInterface::kBins;
+    // The most bins a frame has (4096 samples); each channel's bins start a cache line apart.
+    static constexpr int kMaxBins = 2049;
+    static constexpr int kBinStride = 2064;
     static constexpr int kMaxChannels = 2;
     static constexpr int kDefaultSampleRate = 44100;
-    using BinArray = std::array<float, kMaxChannels * kBins>;
+    using BinArray = std::array<float, kMaxChannels * kBinStride>;
 
     // What one block reads from the options, so that every channel of it sees the same values.
     struct FrameSettings {
@@ -48,8 +49,9 @@ public:
     // tenth deeper in dB than the floor: GainFloorFor(...)^1.1, -11.55 dB at the default.
     static constexpr float kBinFloorExponent = 1.1f;
 
-    // Load step: time constants for the hop of this channel count and sample rate.
-    void Configure(int channels, int sampleRate);
+    // Load step: the channel count, the bins of a frame and the time constants for its hop.
+    void Configure(int channels, int bins, double hopSeconds);
+    int Bins() const { return bins_; }
     // New run. keepNoise keeps the learnt noise estimate and counts the tracker as settled.
     void Reset(bool keepNoise);
     // Once per block before its channels: reads the options and follows "Capture minima".
@@ -57,19 +59,15 @@ public:
     // Per-frame working space of one channel, which the caller keeps (one per thread that runs
     // channels) so that a block never allocates.
     struct Scratch {
-        std::array<float, kBins> wiener{};
-        std::array<float, kBins> lsa{};
+        std::array<float, kMaxBins> wiener{};
+        std::array<float, kMaxBins> lsa{};
     };
 
-    // Filters one channel's spectrum (kBins interleaved re/im pairs) in place. power receives
+    // Filters one channel's spectrum (Bins() interleaved re/im pairs) in place. power receives
     // |Y|^2 and biasedNoise the noise estimate the gain used, for the spectrum display. The two
     // channels of a block may run at once on two threads: each touches only its own state.
     void ProcessChannel(int channel, Scratch& scratch, float* spectrum, float* power, float* biasedNoise,
                         const FrameSettings& settings);
-    // Once per block after its channels. The count stops once the warm-up is over, so that a
-    // plugin left running for months never overflows it.
-    void EndBlock() { framesSinceReset_ = std::min(framesSinceReset_ + 1, constants_.warmUpFrames); }
-
     const BinArray& NoisePower() const { return noise_; }
     const BinArray& Gain() const { return gain_; }
     // Frames of warm-up left before the tracker runs on its own.
@@ -95,7 +93,7 @@ private:
     // exp(E1(v) / 2), interpolated in the table.
     float LsaFactor(float v) const;
     void StartTracking(int channel, const float* power);
-    void TrackNoise(int channel, const float* power);
+    void TrackNoise(int channel, const float* power, int frames);
     void ComputeGains(int channel, const float* power, float* biasedNoise, const FrameSettings& s, Scratch& scratch);
 
     // exp(E1(v) / 2) of the log-spectral-amplitude gain, on a grid of 16 points per octave of v
@@ -107,7 +105,11 @@ private:
 
     Constants constants_;
     int channels_ = 1;
-    int framesSinceReset_ = 0;
+    int bins_ = 513;
+    int detailFrom_ = 206;  // the first bin "Fourier detail amplifier" raises
+    // Frames of each channel since the run began. The count stops once the warm-up is over, so
+    // that a plugin left running for months never overflows it.
+    std::array<int, kMaxChannels> framesSinceReset_{};
     bool captureActive_ = false;
 
     BinArray noise_{};

@@ -1,5 +1,6 @@
 #include "engine/learnt_noise.h"
 
+#include <bit>
 #include <cstddef>
 #include <cstring>
 #include <limits>
@@ -11,13 +12,13 @@ namespace murmex {
 
 namespace {
 
-// The adaptive method's state is stored as its bytes, so it must be nothing but values, laid
-// out so that each member has a fixed offset.
+// A print keeps a copy of the adaptive method's state, which must be nothing but values.
 static_assert(std::is_trivially_copyable_v<AdaptiveDenoiser>);
-static_assert(std::is_standard_layout_v<AdaptiveDenoiser>);
 
 constexpr char kTag[4] = {'M', 'M', 'X', 'N'};
-constexpr uint32_t kVersion = 1;
+// Version 1 held the adaptive state of the engine's fixed frames; its classic part is still read.
+constexpr uint32_t kFixedFrameVersion = 1;
+constexpr uint32_t kVersion = 2;
 
 struct Header {
     char tag[4];
@@ -30,13 +31,19 @@ struct Header {
 
 using StateArray = SpectralEngine::StateArray;
 
-// The stored layout, which sessions saved by earlier versions have too: each array as its
-// channel slots of kBins values one after another, and the adaptive method's state followed by
-// the room of two per-frame arrays it once carried (zeros when written, skipped when read).
+// The stored layout: the classic method's arrays, as sessions saved by earlier versions have
+// them, each as its channel slots of kBins values one after another; then the adaptive method's
+// frame count, the bins of its frames and its kept arrays, each as two channel slots of kMaxBins
+// values (the bins a frame does not have are zeros).
 constexpr size_t kStoredSlotBytes = SpectralEngine::kBins * sizeof(float);
 constexpr size_t kStoredStateBytes = SpectralEngine::kChannelSlots * kStoredSlotBytes;
-constexpr size_t kStoredScratchBytes = sizeof(AdaptiveDenoiser::Scratch);
-constexpr size_t kStoredAdaptiveBytes = sizeof(AdaptiveDenoiser) + kStoredScratchBytes;
+constexpr size_t kAdaptiveSlotValues = AdaptiveDenoiser::kMaxBins;
+constexpr size_t kAdaptiveArrayValues = AdaptiveDenoiser::kMaxChannels * kAdaptiveSlotValues;
+constexpr size_t kAdaptiveFramesOffset = 0;
+constexpr size_t kAdaptiveBinsOffset = 4;
+constexpr size_t kAdaptiveArraysOffset = 8;
+constexpr size_t kStoredAdaptiveBytes = kAdaptiveArraysOffset + 6 * kAdaptiveArrayValues * sizeof(float);
+constexpr size_t kClassicEnd = sizeof(Header) + 6 * kStoredStateBytes;
 
 constexpr float kLargestPower = SpectralEngine::kLargestBinPower;
 
@@ -68,23 +75,20 @@ bool WithinRange(const uint8_t* bytes, const LearntNoise::StoredValues& run) {
 }  // namespace
 
 const std::array<LearntNoise::AdaptiveArray, LearntNoise::kKeptAdaptiveArrays> LearntNoise::kAdaptiveArrays{{
-    {&AdaptiveDenoiser::noise_, offsetof(AdaptiveDenoiser, noise_), "adaptive noise power", kLargestPower},
-    {&AdaptiveDenoiser::gainNoise_, offsetof(AdaptiveDenoiser, gainNoise_), "adaptive gain noise", kLargestPower},
-    {&AdaptiveDenoiser::smoothedPower_, offsetof(AdaptiveDenoiser, smoothedPower_), "adaptive smoothed power",
-     kLargestPower},
-    {&AdaptiveDenoiser::smoothedSquare_, offsetof(AdaptiveDenoiser, smoothedSquare_), "adaptive smoothed square",
-     2.0f * kLargestPower * kLargestPower},
-    {&AdaptiveDenoiser::presence_, offsetof(AdaptiveDenoiser, presence_), "adaptive presence", 1.0f},
-    {&AdaptiveDenoiser::warmMinimum_, offsetof(AdaptiveDenoiser, warmMinimum_), "adaptive warm-up minimum",
-     AdaptiveDenoiser::kMinimumSearchStart},
+    {&AdaptiveDenoiser::noise_, "adaptive noise power", kLargestPower},
+    {&AdaptiveDenoiser::gainNoise_, "adaptive gain noise", kLargestPower},
+    {&AdaptiveDenoiser::smoothedPower_, "adaptive smoothed power", kLargestPower},
+    {&AdaptiveDenoiser::smoothedSquare_, "adaptive smoothed square", 2.0f * kLargestPower * kLargestPower},
+    {&AdaptiveDenoiser::presence_, "adaptive presence", 1.0f},
+    {&AdaptiveDenoiser::warmMinimum_, "adaptive warm-up minimum", AdaptiveDenoiser::kMinimumSearchStart},
 }};
 
 // Where the ranges come from: no bin's power exceeds kLargestBinPower, and every array holds
 // powers, their averages or minima (the adaptive averages start at the first frame's power and
 // twice its square), or 0 before a run has learnt anything; the biased noise is the estimate
 // scaled by "Noise bias level". The adaptive frame count stops at the warm-up's end, which
-// depends on the sample rate, so only its sign is known. The adaptive capture flag is not
-// restored, but is checked so that the stored state never holds a bool of another value.
+// depends on the sample rate, so only its sign is known; a frame's bins are one more than a
+// power of two (Decode checks that as well).
 std::span<const LearntNoise::StoredValues> LearntNoise::CheckedValues() {
     using Kind = StoredValues::Kind;
     static_assert(kClassicArrayNames.size() == kKeptArrays);
@@ -97,15 +101,15 @@ std::span<const LearntNoise::StoredValues> LearntNoise::CheckedValues() {
             all[i] = {kClassicArrayNames[i], sizeof(Header) + i * kStoredStateBytes, classicValues, Kind::Number, 0.0,
                       kLargestPower * scale};
         }
-        const size_t adaptive = sizeof(Header) + kKeptArrays * kStoredStateBytes;
-        all[kKeptArrays] = {"adaptive frame count", adaptive + offsetof(AdaptiveDenoiser, framesSinceReset_), 1,
-                            Kind::Count, 0.0, std::numeric_limits<int32_t>::max()};
-        all[kKeptArrays + 1] = {"adaptive capture flag", adaptive + offsetof(AdaptiveDenoiser, captureActive_), 1,
-                                Kind::Flag, 0.0, 1.0};
+        all[kKeptArrays] = {"adaptive frame count", kClassicEnd + kAdaptiveFramesOffset, 1, Kind::Count, 0.0,
+                            std::numeric_limits<int32_t>::max()};
+        all[kKeptArrays + 1] = {"adaptive frame bins", kClassicEnd + kAdaptiveBinsOffset, 1, Kind::Count,
+                                AdaptiveFraming::kShortestFrame / 2 + 1, AdaptiveDenoiser::kMaxBins};
         for (int i = 0; i < kKeptAdaptiveArrays; ++i) {
             const AdaptiveArray& array = kAdaptiveArrays[i];
-            all[kKeptArrays + 2 + i] = {array.name, adaptive + array.offset, std::tuple_size_v<AdaptiveDenoiser::BinArray>,
-                                        Kind::Number, 0.0, array.highest};
+            all[kKeptArrays + 2 + i] = {array.name,
+                                        kClassicEnd + kAdaptiveArraysOffset + i * kAdaptiveArrayValues * sizeof(float),
+                                        kAdaptiveArrayValues, Kind::Number, 0.0, array.highest};
         }
         return all;
     }();
@@ -129,8 +133,15 @@ void LearntNoise::Restore(SpectralEngine& engine) const {
     engine.biasedNoise_ = arrays_[kBiasedNoise];
     for (int i = 0; i < kKeptOddArrays; ++i) (engine.*kEngineOddArrays[i]).Assign(arrays_[kStoredOddArrays[i]]);
     engine.captureActive_ = captureActive_;
-    for (const AdaptiveArray& array : kAdaptiveArrays) engine.adaptive_.*array.member = adaptive_.*array.member;
-    engine.adaptive_.framesSinceReset_ = adaptive_.framesSinceReset_;
+    // The adaptive estimate holds for frames of the size it was learnt with; for others (the
+    // print came from another sample rate) the tracker starts afresh.
+    AdaptiveDenoiser& adaptive = engine.adaptive_;
+    if (adaptive_.bins_ == adaptive.bins_) {
+        for (const AdaptiveArray& array : kAdaptiveArrays) adaptive.*array.member = adaptive_.*array.member;
+        adaptive.framesSinceReset_ = adaptive_.framesSinceReset_;
+    } else {
+        adaptive.framesSinceReset_.fill(0);
+    }
     engine.PrepareEngineKeepingNoise();
 }
 
@@ -155,22 +166,42 @@ std::vector<uint8_t> LearntNoise::Encode() const {
             put(array.data() + slot * SpectralEngine::kChannelStride, kStoredSlotBytes);
         }
     }
-    put(&adaptive_, sizeof adaptive_);
-    return bytes;  // the scratch room stays zero
+    const int32_t frames = adaptive_.framesSinceReset_[0];
+    const int32_t bins = adaptive_.bins_;
+    put(&frames, sizeof frames);
+    put(&bins, sizeof bins);
+    for (const AdaptiveArray& array : kAdaptiveArrays) {
+        for (int slot = 0; slot < AdaptiveDenoiser::kMaxChannels; ++slot) {
+            put((adaptive_.*array.member).data() + slot * AdaptiveDenoiser::kBinStride, kAdaptiveSlotValues * sizeof(float));
+        }
+    }
+    return bytes;
 }
 
 bool LearntNoise::Decode(std::span<const uint8_t> bytes) {
     Header header{};
-    const size_t expected = sizeof header + kKeptArrays * kStoredStateBytes + kStoredAdaptiveBytes;
-    if (bytes.size() != expected) return false;
+    if (bytes.size() < sizeof header) return false;
     std::memcpy(&header, bytes.data(), sizeof header);
-    if (std::memcmp(header.tag, kTag, sizeof kTag) != 0 || header.version != kVersion ||
-        header.stateBytes != kStoredStateBytes || header.adaptiveBytes != kStoredAdaptiveBytes ||
-        header.channels < 1 || header.channels > SpectralEngine::kMaxChannels || header.captureActive > 1) {
+    // A print of the fixed-frame version gives its classic part; its adaptive state, learnt in
+    // frames the method no longer uses, is dropped.
+    const bool fixedFrames = header.version == kFixedFrameVersion;
+    const size_t adaptiveBytes = fixedFrames ? header.adaptiveBytes : kStoredAdaptiveBytes;
+    if (std::memcmp(header.tag, kTag, sizeof kTag) != 0 || (header.version != kVersion && !fixedFrames) ||
+        header.stateBytes != kStoredStateBytes || header.adaptiveBytes != adaptiveBytes ||
+        bytes.size() != kClassicEnd + adaptiveBytes || header.channels < 1 ||
+        header.channels > SpectralEngine::kMaxChannels || header.captureActive > 1) {
         return false;
     }
-    for (const StoredValues& run : CheckedValues()) {
+    const auto runs = CheckedValues();
+    for (const StoredValues& run : fixedFrames ? runs.first(kKeptArrays) : runs) {
         if (!WithinRange(bytes.data(), run)) return false;
+    }
+    int32_t frames = 0;
+    int32_t bins = 0;
+    if (!fixedFrames) {
+        std::memcpy(&frames, bytes.data() + kClassicEnd + kAdaptiveFramesOffset, sizeof frames);
+        std::memcpy(&bins, bytes.data() + kClassicEnd + kAdaptiveBinsOffset, sizeof bins);
+        if (!std::has_single_bit(static_cast<uint32_t>(bins - 1))) return false;
     }
     const uint8_t* at = bytes.data() + sizeof header;
     auto take = [&at](void* part, size_t size) {
@@ -185,7 +216,16 @@ bool LearntNoise::Decode(std::span<const uint8_t> bytes) {
             take(array.data() + slot * SpectralEngine::kChannelStride, kStoredSlotBytes);
         }
     }
-    take(&adaptive_, sizeof adaptive_);
+    adaptive_.framesSinceReset_.fill(frames);
+    adaptive_.bins_ = fixedFrames ? 0 : bins;  // no frame has 0 bins, so nothing is restored
+    at += kAdaptiveArraysOffset;
+    for (const AdaptiveArray& array : kAdaptiveArrays) {
+        (adaptive_.*array.member).fill(0.0f);
+        for (int slot = 0; !fixedFrames && slot < AdaptiveDenoiser::kMaxChannels; ++slot) {
+            take((adaptive_.*array.member).data() + slot * AdaptiveDenoiser::kBinStride,
+                 kAdaptiveSlotValues * sizeof(float));
+        }
+    }
     return true;
 }
 

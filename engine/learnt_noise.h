@@ -20,7 +20,8 @@ public:
     void Capture(const SpectralEngine& engine);
     // Puts the learnt state into `engine` (same channel count as captured) and starts a run that
     // keeps it. The engine keeps its own tables and the adaptive method's time constants, those
-    // of its own rate.
+    // of its own rate; the adaptive estimate is taken only where the engine's frames have as
+    // many bins as those it was learnt in.
     void Restore(SpectralEngine& engine) const;
 
     int Channels() const { return channels_; }
@@ -32,9 +33,9 @@ public:
     std::vector<uint8_t> Encode() const;
     bool Decode(std::span<const uint8_t> bytes);
 
-    // A run of values in the byte form and the range the methods keep them in. The tables a
-    // state also holds (the adaptive method's gain table and time constants, from its set-up)
-    // are neither checked nor restored: the engine builds its own.
+    // A run of values in the byte form and the range the methods keep them in. The tables of
+    // the adaptive method (its gain table and time constants, from its set-up) are not stored:
+    // the engine builds its own.
     struct StoredValues {
         enum class Kind { Number, Count, Flag };  // float, 32-bit integer, one byte
         const char* name;
@@ -59,7 +60,6 @@ private:
     // state holds them, and the largest value each can take (none is negative).
     struct AdaptiveArray {
         AdaptiveDenoiser::BinArray AdaptiveDenoiser::*member;
-        size_t offset;
         const char* name;
         float highest;
     };

@@ -140,12 +140,23 @@ void SpectralEngine::SetChannels(int channels) {
     }
     channels_ = channels;
     frameLength_ = kFftSize / channels;
-    adaptive_.Configure(channels_, sampleRate_);
+    ConfigureAdaptive();
 }
 
 void SpectralEngine::SetSampleRate(int sampleRate) {
     sampleRate_ = sampleRate > 0 ? sampleRate : AdaptiveDenoiser::kDefaultSampleRate;
-    adaptive_.Configure(channels_, sampleRate_);
+    ConfigureAdaptive();
+}
+
+void SpectralEngine::ConfigureAdaptive() {
+    const int channels = channels_ > 0 ? channels_ : 1;
+    framing_.Configure(sampleRate_, kBlockSamples / channels);
+    adaptive_.Configure(channels, framing_.Bins(), static_cast<double>(framing_.Hop()) / sampleRate_);
+}
+
+int SpectralEngine::LatencyBlocks() const {
+    return options_.Method.load(std::memory_order_relaxed) == NoiseReductionMethod::Adaptive ? framing_.LatencyBlocks()
+                                                                                               : kLatencyBlocks;
 }
 
 void SpectralEngine::ResetPreviousMinimum() {
@@ -204,14 +215,17 @@ void SpectralEngine::PrepareRun(bool keepEstimate) {
         frames.history.fill(0);
         frames.accumulator.fill(0);
     }
-    if (!engineReady_) {
+    framing_.Reset();
+    if (!engineReady_ || !framing_.HasPlans()) {
         fft_.CreatePlans();
+        framing_.CreatePlans();
         engineReady_ = true;
     }
 }
 
 void SpectralEngine::ReleasePlans() {
     fft_.ReleasePlans();
+    framing_.ReleasePlans();
     engineReady_ = false;
 }
 
@@ -407,6 +421,17 @@ MURMEX_VECTOR_CLONES void SpectralEngine::TakeOutputBlock(int16_t* output) const
     }
 }
 
+void SpectralEngine::TakeFramedOutput(int16_t* output) const {
+    if (channels_ == 2) {
+        for (int i = 0; i < kBlockSamples / 2; ++i) {
+            output[2 * i] = framedOutput_[0][i];
+            output[2 * i + 1] = framedOutput_[1][i];
+        }
+    } else {
+        std::copy_n(framedOutput_[0].begin(), kBlockSamples, output);
+    }
+}
+
 void SpectralEngine::UpdateCapture() {
     const bool captureMinima = options_.CaptureMinima.load();
     for (int c = 0; c < kChannelSlots; ++c) UpdateChannelCapture(c, captureActive_, captureMinima);
@@ -421,21 +446,18 @@ void SpectralEngine::UpdateChannelCapture(int channel, bool wasActive, bool capt
     }
 }
 
-void SpectralEngine::AdaptiveStage(int channel, int lane, const AdaptiveDenoiser::FrameSettings& settings) {
-    fft_.ExecuteForward(lane);
-    adaptive_.ProcessChannel(channel, lanes_[lane].adaptive, fft_.FftSpectrum(lane), binPower_.data() + channel * kChannelStride,
-                             biasedNoise_.data() + channel * kChannelStride, settings);
-    fft_.ExecuteInverse(lane);
-    ScaleInverse(channel, lane);
-}
-
 void SpectralEngine::RunChannel(int channel, int lane, bool useCapture) {
-    AnalyseChannel(channel, lane, blockPlan_.spectral);
+    AdaptiveFrameJob job;
     if (blockPlan_.adaptive) {
-        AdaptiveStage(channel, lane, blockPlan_.settings);
-    } else if (blockPlan_.spectral) {
-        SpectralStage(channel, lane, useCapture);
+        const int stride = channel * kChannelStride;
+        job = {&adaptive_, blockPlan_.settings, &lanes_[lane].adaptive, binPower_.data() + stride,
+               biasedNoise_.data() + stride, kBins, static_cast<float>(frameLength_) / framing_.FrameSize()};
     }
+    framing_.RunChannel(channel, lane, channelFrames_[channel].history.data() + frameLength_ / 2,
+                        framedOutput_[channel].data(), job);
+    const bool spectral = blockPlan_.spectral && !blockPlan_.adaptiveOutput;
+    AnalyseChannel(channel, lane, spectral);
+    if (spectral) SpectralStage(channel, lane, useCapture);
     OverlapAddChannel(channel);
 }
 
@@ -498,8 +520,8 @@ void SpectralEngine::ProcessBlock(bool process) { RunBlock(process, outputBlock_
 
 void SpectralEngine::RunBlock(bool process, int16_t* output) {
     blockPlan_.spectral = process && fft_.HasPlans();
-    blockPlan_.adaptive = blockPlan_.spectral &&
-                          options_.Method.load(std::memory_order_relaxed) == NoiseReductionMethod::Adaptive;
+    blockPlan_.adaptiveOutput = options_.Method.load(std::memory_order_relaxed) == NoiseReductionMethod::Adaptive;
+    blockPlan_.adaptive = blockPlan_.spectral && blockPlan_.adaptiveOutput;
     if (blockPlan_.adaptive) blockPlan_.settings = adaptive_.BeginBlock(options_, learning_);
     blockPlan_.useCapture = captureActive_ && options_.CaptureMinima.load(std::memory_order_relaxed);
     // A frame that is only windowed costs less than handing it over.
@@ -508,9 +530,12 @@ void SpectralEngine::RunBlock(bool process, int16_t* output) {
     } else {
         for (int c = 0; c < channels_; ++c) RunChannel(c, 0, blockPlan_.useCapture);
     }
-    if (blockPlan_.adaptive) adaptive_.EndBlock();
     UpdateCapture();
-    TakeOutputBlock(output);
+    if (blockPlan_.adaptiveOutput) {
+        TakeFramedOutput(output);
+    } else {
+        TakeOutputBlock(output);
+    }
 }
 
 }  // namespace murmex

@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "engine/adaptive_denoiser.h"
+#include "engine/adaptive_framing.h"
 #include "engine/channel_worker.h"
 #include "engine/dc_offset_filter.h"
 #include "engine/fftw_interface.h"
@@ -16,7 +17,10 @@ namespace murmex {
 // Short-time spectral noise reduction of 16-bit PCM blocks: sine-windowed 2048-point frames
 // advancing by half a frame, per-bin noise tracking on the odd bins, Wiener-type gains and
 // overlap-add. Output lags input by one block. The options choose this classic rule set or the
-// adaptive method (AdaptiveDenoiser) per run; framing, windows and latency are the same.
+// adaptive method (AdaptiveDenoiser), which runs in frames of its own (AdaptiveFraming) whose
+// length follows the sample rate, and may lag by more blocks at high rates (LatencyBlocks).
+// Both framings take every block, the one not chosen through its windows alone, so that a
+// change of method while audio plays continues the sound.
 //
 // All state lives in fixed arrays, so processing a block never allocates. PrepareEngine, the
 // table builders and the set-up calls run on the main thread while no block is processed;
@@ -39,7 +43,8 @@ public:
     // windowed by a factor of at most 1, so no bin's magnitude exceeds 32768 * kFftSize (2^26).
     static constexpr float kLargestBinPower = 32768.0f * kFftSize * 32768.0f * kFftSize;
 
-    // OutputBlock after block n holds the audio of input block n - 1.
+    // OutputBlock after block n holds the audio of input block n - 1 with the classic method,
+    // n - LatencyBlocks() with the one chosen.
     static constexpr int kLatencyBlocks = 1;
     // "Fourier detail amplifier": gains above this threshold in bins above kDetailAboveBin
     // are raised by kDetailFactor.
@@ -123,7 +128,9 @@ public:
     int Channels() const { return channels_; }
     int FrameLength() const { return frameLength_; }
     // Sample frames by which the output lags the input.
-    int LatencyFrames() const { return kLatencyBlocks * kBlockSamples / channels_; }
+    int LatencyBlocks() const;
+    int LatencyFrames() const { return LatencyBlocks() * kBlockSamples / channels_; }
+    const AdaptiveFraming& Framing() const { return framing_; }
     bool EngineReady() const { return engineReady_; }
     bool CaptureActive() const { return captureActive_; }
     const FftwInterface& Fft() const { return fft_; }
@@ -163,6 +170,8 @@ private:
     friend class LearntNoise;
 
     void PrepareRun(bool keepEstimate);
+    // The adaptive method's frames and time constants for the channel count and rate.
+    void ConfigureAdaptive();
     // Block step 3 for one channel: moves its history and accumulator on by one block and
     // appends its samples of the interleaved `block`.
     void ShiftChannel(int channel, const int16_t* block);
@@ -183,7 +192,6 @@ private:
     void AnalyseChannel(int channel, int lane, bool spectral);
     // useCapture: a capture is held and "Capture minima" is on.
     void SpectralStage(int channel, int lane, bool useCapture);
-    void AdaptiveStage(int channel, int lane, const AdaptiveDenoiser::FrameSettings& settings);
     // Step back from the unnormalised inverse transform to sample units in the channel's frame.
     void ScaleInverse(int channel, int lane);
     void TrackNoise(int channel, int lane, bool useCapture);
@@ -196,6 +204,8 @@ private:
     void OverlapAddChannel(int channel);
     // The oldest block of the accumulators, the channels interleaved.
     void TakeOutputBlock(int16_t* output) const;
+    // The same from the adaptive method's framing.
+    void TakeFramedOutput(int16_t* output) const;
     void UpdateCapture();
     // UpdateCapture for one channel, from the capture state before the block to captureMinima.
     void UpdateChannelCapture(int channel, bool wasActive, bool captureMinima);
@@ -204,6 +214,7 @@ private:
     FftwInterface fft_;
     DcOffsetFilter dcFilter_;
     AdaptiveDenoiser adaptive_;
+    AdaptiveFraming framing_;
     int channels_ = 0;
     int sampleRate_ = AdaptiveDenoiser::kDefaultSampleRate;
     int frameLength_ = 0;
@@ -216,6 +227,8 @@ private:
     struct BlockPlan {
         bool spectral = false;
         bool adaptive = false;
+        // The adaptive method is chosen, so its framing gives the output, processed or not.
+        bool adaptiveOutput = false;
         // A capture is held and "Capture minima" is on, read once for both channels.
         bool useCapture = false;
         AdaptiveDenoiser::FrameSettings settings;
@@ -241,6 +254,8 @@ private:
     };
     std::array<ChannelFrames, kMaxChannels> channelFrames_{};
     Block outputBlock_{};
+    // Each channel's samples of the current block from the adaptive method's framing.
+    std::array<std::array<int16_t, kBlockSamples>, kMaxChannels> framedOutput_{};
     std::array<float, kFftSize> analysisWindow_{};
     std::array<float, 3> smoothingKernel_{};
     // The analysis window in double, as the overlap-add uses it.

@@ -67,7 +67,7 @@ bool ExportDriver::SaveAs(const std::string& chosenName, const SourceInfo& sourc
     learnError_.clear();
     if (saveMode_.Learns()) learnRange_ = LearningRange(saveMode_, source);
     aligned_.reset();
-    if (saveMode_.Aligned) aligned_.emplace(SpectralEngine::kLatencyBlocks);
+    if (saveMode_.Aligned) aligned_.emplace(engine.LatencyBlocks());
 
     // The bar covers the learning pass and the save, each by the bytes it goes through. A
     // source of length 0 would make the scale infinite; no data flows from it anyway.

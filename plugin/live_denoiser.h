@@ -10,8 +10,8 @@ namespace murmex {
 
 // The engine behind a real-time host: takes float samples in whatever block size the host
 // calls with, gathers them into the engine's fixed 1024-sample blocks and hands back the
-// processed audio a fixed delay later. The delay is two engine blocks: one to gather a block,
-// one the engine itself lags by.
+// processed audio a fixed delay later: one engine block to gather a block, and the blocks the
+// engine itself lags by with the method chosen (one, or more for the adaptive method at high rates).
 //
 // Construction and destruction make and release FFT plans; they are serialised process-wide
 // (see fft_planning.h) and belong to the host's instantiation thread. Process never allocates,
@@ -25,7 +25,7 @@ public:
     LiveDenoiser& operator=(const LiveDenoiser&) = delete;
 
     // Frames by which the output lags the input.
-    int LatencyFrames() const { return 2 * blockFrames_; }
+    int LatencyFrames() const { return blockFrames_ + engine_.LatencyFrames(); }
     int Channels() const { return engine_.Channels(); }
     ProcessingOptions& Options() { return options_; }
 

@@ -17,14 +17,15 @@ int VectorSource::ReadBlock(void* dst, int maxBytes) {
     return static_cast<int>(count * 2);
 }
 
-LoadedEngine::LoadedEngine(int channels) : engine(std::make_unique<SpectralEngine>(options)) {
+LoadedEngine::LoadedEngine(int channels, int sampleRate)
+    : rate(sampleRate), engine(std::make_unique<SpectralEngine>(options)) {
     Load(channels);
     engine->PrepareEngine();
 }
 
 void LoadedEngine::Load(int channels) {
     engine->ClearEngineReady();
-    engine->LoadFor(channels, AdaptiveDenoiser::kDefaultSampleRate);
+    engine->LoadFor(channels, rate);
 }
 
 std::vector<int16_t> MakeSignal(size_t samples, const std::function<double(size_t)>& value) {

@@ -23,9 +23,10 @@ private:
 
 // An engine set up as a file load does, then prepared for a run.
 struct LoadedEngine {
-    explicit LoadedEngine(int channels);
+    explicit LoadedEngine(int channels, int sampleRate = AdaptiveDenoiser::kDefaultSampleRate);
     void Load(int channels);  // a later file load on the same engine
 
+    int rate;
     ProcessingOptions options;
     std::unique_ptr<SpectralEngine> engine;
 };

@@ -36,7 +36,8 @@ double ToneAmplitude(const std::vector<int16_t>& s, int channels, double cycles,
 }
 
 struct AdaptiveEngine : LoadedEngine {
-    explicit AdaptiveEngine(int channels, int reduction = kReductionInitialPosition) : LoadedEngine(channels) {
+    explicit AdaptiveEngine(int channels, int reduction = kReductionInitialPosition, int sampleRate = kRate)
+        : LoadedEngine(channels, sampleRate) {
         options.Method = NoiseReductionMethod::Adaptive;
         SetReductionPosition(reduction, options);
     }
@@ -108,6 +109,44 @@ TEST(AdaptiveMethod, NoiseAloneIsCutByAtLeastTheFloorAfterASecond) {
                                                 << c.sigma << (c.brown ? ", brown" : ", white");
         EXPECT_LE(drop, floorDb) << label;
         EXPECT_GE(drop, binFloorDb - 0.4) << label;
+    }
+}
+
+// At every rate a frame lasts 20-40 ms and the reported latency is the true one: with the
+// spectral stage off the output is the input that many frames later, within the rounding. Noise
+// alone is then cut to the floor after a second, and a tone in it keeps its level.
+TEST(AdaptiveMethod, WorksInTimeAtEveryRate) {
+    for (const int rate : {8000, 11025, 16000, 48000, 96000, 192000}) {
+        for (const int channels : {1, 2}) {
+            const auto label = ::testing::Message() << rate << " Hz, " << channels << " ch";
+            AdaptiveEngine loaded(channels, kReductionInitialPosition, rate);
+            const double frameSeconds = static_cast<double>(loaded.engine->Framing().FrameSize()) / rate;
+            EXPECT_GE(frameSeconds, 0.02) << label;
+            EXPECT_LT(frameSeconds, 0.04) << label;
+            const size_t delay = static_cast<size_t>(loaded.engine->LatencyFrames()) * channels;
+            EXPECT_EQ(delay % kBlock, 0u) << label;
+
+            const size_t total = static_cast<size_t>(std::ceil(4.0 * rate * channels / kBlock)) * kBlock;
+            const auto noise = GaussianNoise(total, 600.0, 11);
+            const double cycles = 1000.0 / rate;
+            const auto input = MakeSignal(total, [&](size_t n) { return noise[n]; });
+            EXPECT_LE(MaxDelayedDifference(input, RunAll(*loaded.engine, input, false), delay), 1) << label;
+
+            const auto output = RunAll(*loaded.engine, input, true);
+            const size_t settled = static_cast<size_t>(1.5 * rate) * channels;
+            const double floorDb = 20.0 * std::log10(AdaptiveDenoiser::GainFloorFor(ReductionFactorFor(kReductionInitialPosition)));
+            EXPECT_LE(Db(Power(output, settled + delay, total) / Power(input, settled, total - delay)), floorDb) << label;
+
+            const size_t toneFrom = static_cast<size_t>(1.0 * rate) * channels;
+            const auto withTone = MakeSignal(total, [&](size_t n) {
+                return noise[n] + (n < toneFrom ? 0.0 : Sine(n / static_cast<size_t>(channels), 3000.0, cycles));
+            });
+            loaded.engine->PrepareEngine();
+            const auto cleaned = RunAll(*loaded.engine, withTone, true);
+            const double in = ToneAmplitude(withTone, channels, cycles, settled, total - delay);
+            const double out = ToneAmplitude(cleaned, channels, cycles, settled + delay, total);
+            EXPECT_NEAR(20.0 * std::log10(out / in), 0.0, 1.0) << label;
+        }
     }
 }
 
