@@ -7,6 +7,7 @@
 
 #include "cli/cli_options.h"
 #include "tests/cli/cli_process.h"
+#include "tests/export/export_rig.h"
 #include "tests/export/wav_test_files.h"
 
 namespace murmex {
@@ -23,10 +24,10 @@ TEST(CliSaveMode, FlagsSetTheMethodAndTheSaveMode) {
         std::optional<std::pair<double, double>> stretch;
     };
     const Case cases[] = {
-        {{"in.wav"}, NoiseReductionMethod::Classic, false, false, std::nullopt},
+        {{"in.wav"}, kDefaultMethod, false, false, std::nullopt},
         {{"--method", "adaptive", "in.wav"}, NoiseReductionMethod::Adaptive, false, false, std::nullopt},
         {{"--method=Classic", "--learn", "in.wav"}, NoiseReductionMethod::Classic, true, false, std::nullopt},
-        {{"--aligned", "--noise-from", "0.5-2", "in.wav"}, NoiseReductionMethod::Classic, false, true, std::pair{0.5, 2.0}},
+        {{"--aligned", "--noise-from", "0.5-2", "in.wav"}, kDefaultMethod, false, true, std::pair{0.5, 2.0}},
     };
     for (const Case& c : cases) {
         const CliParseResult r = ParseCommandLine(c.args);
@@ -37,6 +38,32 @@ TEST(CliSaveMode, FlagsSetTheMethodAndTheSaveMode) {
         EXPECT_EQ(r.Options.Save.Aligned, c.aligned);
         EXPECT_EQ(r.Options.Save.NoiseFrom, c.stretch);
     }
+}
+
+// murmex-cli saves with the window's default method unless told otherwise, and --method classic
+// is the original engine, byte for byte: each file as the window's save path writes it.
+TEST(CliSaveMode, DefaultMethodIsTheProductsAndClassicIsTheOriginalEngine) {
+    TempFolder dir;
+    WriteWav(dir.path() / "in.wav", NoisyTone(30000, 2), 44100, 2);
+    const auto saved = [&](NoiseReductionMethod method) {
+        ExportRig rig;
+        rig.Load(dir.path() / "in.wav");
+        rig.Options.Method = method;
+        const std::filesystem::path output = dir.path() / ("rig-" + std::string(MethodName(method)) + ".wav");
+        EXPECT_TRUE(rig.Save(output.string()));
+        return ReadFile(output);
+    };
+    const auto cli = [&](std::vector<std::string> args, const std::string& name) {
+        args.insert(args.end(), {"--quiet", "-o", dir / name, dir / "in.wav"});
+        const CliResult r = RunCli(args);
+        EXPECT_EQ(r.ExitCode, 0) << r.Err;
+        return ReadFile(dir.path() / name);
+    };
+    const auto classic = saved(NoiseReductionMethod::Classic);
+    EXPECT_EQ(cli({"--method", "classic"}, "classic.wav"), classic);
+    const auto byDefault = cli({}, "default.wav");
+    EXPECT_EQ(byDefault, saved(kDefaultMethod));
+    EXPECT_NE(byDefault, classic);
 }
 
 TEST(CliSaveMode, WrongValuesAreUsageErrorsNamingThem) {
