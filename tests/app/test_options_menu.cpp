@@ -92,44 +92,31 @@ class OptionsMenuTest : public QObject {
 
   // What one window leaves, the next one starts with; a damaged or foreign value gives its default.
   void ChoicesAreRememberedAndDamagedOnesFallBackToDefaults() {
-    struct Row {
-      const char* what;
-      QStringList stored;  // key=value lines as the settings file holds them
-      NoiseReductionMethod method;
-      const char* ticks;   // classic, adaptive, learn, keep timing
-      int bias, reduction;
-      const char* format, *value;
-      bool vbr;
+    // Stored key=value lines, then method, menu ticks, sliders, format, its value and VBR.
+    const QList<QPair<QStringList, QString>> rows = {
+        {{}, "adaptive 0100 0 600 WAV 1411 0"},
+        {{"method=classic", "learn_noise_first=true", "keep_timing=true", "noise_bias_level=-7", "reduction_level=900",
+          "output/format=mp3", "output/vbr=false", "output/value=320"},
+         "classic 1011 -7 900 MP3 320 0"},
+        {{"output/format=OGG", "output/vbr=true", "output/value=8"}, "adaptive 0100 0 600 OGG 8 1"},
+        {{"method=fancy", "learn_noise_first=maybe", "keep_timing=2", "noise_bias_level=99", "reduction_level=12abc",
+          "output/format=wma", "output/vbr=yes", "output/value=999"},
+         "adaptive 0100 0 600 WMA 256 0"},
     };
-    const Row rows[] = {
-        {"nothing stored", {}, kDefaultMethod, "0100", 0, 600, "WAV", "1411", false},
-        {"every choice", {"method=classic", "learn_noise_first=true", "keep_timing=true", "noise_bias_level=-7",
-                          "reduction_level=900", "output/format=mp3", "output/vbr=false", "output/value=320"},
-         NoiseReductionMethod::Classic, "1011", -7, 900, "MP3", "320", false},
-        {"VBR quality", {"output/format=OGG", "output/vbr=true", "output/value=8"}, kDefaultMethod, "0100", 0, 600, "OGG",
-         "8", true},
-        {"damaged", {"method=fancy", "learn_noise_first=maybe", "keep_timing=2", "noise_bias_level=99",
-                     "reduction_level=12abc", "output/format=flac", "output/vbr=yes", "output/value=999"},
-         kDefaultMethod, "0100", 0, 600, "WAV", "1411", false},
-        {"value foreign to the format", {"output/format=wma", "output/vbr=false", "output/value=7"}, kDefaultMethod,
-         "0100", 0, 600, "WMA", "256", false},
-    };
-    for (const Row& row : rows) {
-      {
-        QSettings settings(kSettingsOrganisation, kSettingsApplication);
-        settings.clear();
-        for (const QString& line : row.stored) settings.setValue(line.section('=', 0, 0), line.section('=', 1));
-      }
+    for (const auto& [stored, expected] : rows) {
+      QSettings(kSettingsOrganisation, kSettingsApplication).clear();
+      QSettings settings(kSettingsOrganisation, kSettingsApplication);
+      for (const QString& line : stored) settings.setValue(line.section('=', 0, 0), line.section('=', 1));
+      settings.sync();
       for (int run = 0; run < 2; ++run) {  // as stored, then as the first window left it
         Form1Fixture f(true);
         const TForm1& w = *f.form;
-        const QString where = QString("%1, run %2").arg(row.what).arg(run);
-        QVERIFY2(f.options.Method.load() == row.method, qPrintable(where));
-        QVERIFY2(CheckedEntries(*w.OptionsMenu1) == row.ticks, qPrintable(where));
-        QVERIFY2(w.NoiseLevel1->value() == row.bias && w.att1->value() == row.reduction, qPrintable(where));
-        QVERIFY2(f.options.ReductionFactor.load() == ReductionFactorFor(row.reduction), qPrintable(where));
-        QVERIFY2(w.labelFormat->Text() == row.format && w.labelKbps->Text() == row.value, qPrintable(where));
-        QVERIFY2(w.vbr_check->Checked() == row.vbr, qPrintable(where));
+        QCOMPARE(QStringList({QString::fromStdString(std::string(MethodName(f.options.Method))), CheckedEntries(*w.OptionsMenu1),
+                              QString::number(w.NoiseLevel1->value()), QString::number(w.att1->value()),
+                              w.labelFormat->Text(), w.labelKbps->Text(), QString::number(w.vbr_check->Checked())})
+                     .join(' '),
+                 expected);
+        QCOMPARE(f.options.ReductionFactor.load(), ReductionFactorFor(w.att1->value()));
       }
     }
   }

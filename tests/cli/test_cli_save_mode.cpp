@@ -40,30 +40,26 @@ TEST(CliSaveMode, FlagsSetTheMethodAndTheSaveMode) {
     }
 }
 
-// murmex-cli saves with the window's default method unless told otherwise, and --method classic
-// is the original engine, byte for byte: each file as the window's save path writes it.
+// The default method is the window's; --method classic is the original engine, byte for byte.
 TEST(CliSaveMode, DefaultMethodIsTheProductsAndClassicIsTheOriginalEngine) {
     TempFolder dir;
     WriteWav(dir.path() / "in.wav", NoisyTone(30000, 2), 44100, 2);
-    const auto saved = [&](NoiseReductionMethod method) {
+    const auto engine = [&](NoiseReductionMethod method) {
         ExportRig rig;
         rig.Load(dir.path() / "in.wav");
         rig.Options.Method = method;
-        const std::filesystem::path output = dir.path() / ("rig-" + std::string(MethodName(method)) + ".wav");
-        EXPECT_TRUE(rig.Save(output.string()));
-        return ReadFile(output);
+        EXPECT_TRUE(rig.Save(dir / "engine.wav"));
+        return ReadFile(dir.path() / "engine.wav");
     };
-    const auto cli = [&](std::vector<std::string> args, const std::string& name) {
-        args.insert(args.end(), {"--quiet", "-o", dir / name, dir / "in.wav"});
-        const CliResult r = RunCli(args);
-        EXPECT_EQ(r.ExitCode, 0) << r.Err;
-        return ReadFile(dir.path() / name);
+    const auto cli = [&](std::vector<std::string> args) {
+        args.insert(args.end(), {"--quiet", "--force", "-o", dir / "cli.wav", dir / "in.wav"});
+        EXPECT_EQ(RunCli(args).ExitCode, 0);
+        return ReadFile(dir.path() / "cli.wav");
     };
-    const auto classic = saved(NoiseReductionMethod::Classic);
-    EXPECT_EQ(cli({"--method", "classic"}, "classic.wav"), classic);
-    const auto byDefault = cli({}, "default.wav");
-    EXPECT_EQ(byDefault, saved(kDefaultMethod));
-    EXPECT_NE(byDefault, classic);
+    const auto classic = engine(NoiseReductionMethod::Classic);
+    EXPECT_EQ(cli({"--method", "classic"}), classic);
+    EXPECT_EQ(cli({}), engine(kDefaultMethod));
+    EXPECT_NE(cli({}), classic);
 }
 
 TEST(CliSaveMode, WrongValuesAreUsageErrorsNamingThem) {
