@@ -7,9 +7,11 @@
 #include <QDropEvent>
 #include <QLabel>
 #include <QMimeData>
+#include <QMouseEvent>
 #include <QPainterPath>
 #include <QRegion>
 #include <QScreen>
+#include <QSettings>
 #include <QShortcut>
 #include <QThread>
 #include <QTimer>
@@ -28,6 +30,7 @@
 #include "app/local_file_path.h"
 #include "app/options_menu.h"
 #include "app/queue_drainer.h"
+#include "app/remembered_choices.h"
 #include "app/window_preview_display.h"
 #include "app/widgets/accessible_controls.h"
 #include "app/widgets/bitmap_check_box.h"
@@ -93,6 +96,7 @@ TForm1::TForm1(ProcessingOptions& options, SpectralEngine& engine, Dialogs& dial
   CreateShortcuts();
   CreateOptionsMenu();
   FormCreate();
+  ApplyRememberedChoices();
   // The window keeps the focus until Tab moves it to a control, so that Space is Play/Stop for
   // whoever has not started working the controls from the keyboard; a click on a bare part of
   // the window brings it back there.
@@ -151,6 +155,7 @@ void TForm1::FormCreate() {
 
 void TForm1::FormClose() {
   closed_ = true;
+  RememberChoices();
   if (player_->Running()) {
     player_->Terminate();
     // The preview thread may be waiting on this thread for a display change: keep serving the
@@ -238,8 +243,6 @@ void TForm1::CreateOptionsMenu() {
   OptionsMenu1->OnMethodChosen = [this](NoiseReductionMethod method) { ChooseMethod(method); };
   OptionsMenu1->OnLearnNoiseChanged = [this](bool on) { SetLearnNoiseFirst(on); };
   OptionsMenu1->OnKeepTimingChanged = [this](bool on) { SetKeepTiming(on); };
-  OptionsMenu1->ShowMethod(options_.Method);
-  CheckBox1->setToolTip(PreviewSwitchHint(options_.Method));
   // Every control asks for the menu itself: presses on controls do not reach the window.
   std::vector<QWidget*> surfaces{this};
   for (QWidget* control : findChildren<QWidget*>())
@@ -331,6 +334,10 @@ void TForm1::FormMouseDown() {
 }
 
 bool TForm1::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == LabelMethod && event->type() == QEvent::MouseButtonPress) {
+    ShowOptionsMenu(LabelMethod, static_cast<QMouseEvent*>(event)->position().toPoint());
+    return true;
+  }
   if (watched == Label1) {
     if (event->type() == QEvent::Enter) Label1MouseEnter();
     if (event->type() == QEvent::Leave) Label1MouseLeave();
@@ -430,6 +437,9 @@ void TForm1::ChooseMethod(NoiseReductionMethod method) {
   options_.Method = method;
   OptionsMenu1->ShowMethod(method);
   CheckBox1->setToolTip(PreviewSwitchHint(method));
+  LabelMethod->setText(MethodCaption(method));
+  LabelMethod->adjustSize();
+  LabelMethod->setAccessibleName(LabelMethod->text());
 }
 
 void TForm1::SetLearnNoiseFirst(bool on) {
@@ -442,6 +452,39 @@ void TForm1::SetKeepTiming(bool on) {
   SaveMode mode = export_->Mode();
   mode.Aligned = on;
   export_->SetSaveMode(mode);
+}
+
+void TForm1::ApplyRememberedChoices() {
+  const RememberedChoices choices = ReadChoices(QSettings(kSettingsOrganisation, kSettingsApplication));
+  ChooseMethod(choices.Method);
+  // The entries report their change, which sets the save mode.
+  OptionsMenu1->LearnNoise->setChecked(choices.LearnNoiseFirst);
+  OptionsMenu1->KeepTiming->setChecked(choices.KeepTiming);
+  NoiseLevel1->setValue(choices.BiasPosition);
+  att1->setValue(choices.ReductionPosition);
+  // The output settings refuse a format or value they do not offer and keep their own.
+  settings_.SelectFormat(choices.Format.toStdString());
+  vbr_check->SetChecked(choices.Vbr);
+  if (choices.Vbr)
+    settings_.SetQuality(choices.OutputValue.toInt());
+  else
+    settings_.SetKbps(choices.OutputValue.toStdString());
+  ShowOutputSettings();
+}
+
+void TForm1::RememberChoices() {
+  RememberedChoices choices;
+  choices.Method = options_.Method;
+  choices.LearnNoiseFirst = export_->Mode().LearnNoiseFirst;
+  choices.KeepTiming = export_->Mode().Aligned;
+  choices.BiasPosition = NoiseLevel1->value();
+  choices.ReductionPosition = att1->value();
+  choices.Format = QString::fromStdString(settings_.FormatExtension());
+  choices.Vbr = settings_.vbr_check();
+  choices.OutputValue = QString::fromStdString(settings_.labelKbps());
+  QSettings settings(kSettingsOrganisation, kSettingsApplication);
+  if (const std::optional<QString> error = WriteChoices(settings, choices))
+    std::fprintf(stderr, "murmex: the window's choices are not kept for the next run: %s\n", qPrintable(*error));
 }
 
 void TForm1::ShowOutputSettings() {

@@ -126,6 +126,8 @@ class TForm1 : public QWidget, public ExportHost {
   TBitmapCheckBox* CheckBox1 = nullptr;
   TSmoothProgressBar* ProgressBar2 = nullptr;
   TLed* Led1 = nullptr;
+  // "Method: Adaptive" above the preview switch; a click on it opens the right-click menu.
+  QLabel* LabelMethod = nullptr;
   QLabel* Label2 = nullptr;
   QLabel* Label4 = nullptr;
   QLabel* Label7 = nullptr;
@@ -183,6 +185,9 @@ class TForm1 : public QWidget, public ExportHost {
   void CreateShortcuts();
   void CreateOptionsMenu();
   void ShowOptionsMenu(QWidget* origin, const QPoint& position);
+  // The choices an earlier run left (see RememberedChoices), and the ones this run leaves.
+  void ApplyRememberedChoices();
+  void RememberChoices();
 
   ProcessingOptions& options_;
   SpectralEngine& engine_;

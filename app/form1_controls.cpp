@@ -138,6 +138,8 @@ void TForm1::CreateControls() {
   SpeedButton5 = CommandButton(Panel2, {80, 8, 49, 25}, "Stop", "");
   CheckBox1 = CheckBox(Panel2, {184, 16, 177, 17}, "Apply preview noise reduction", "Enable noise reduction in preview",
                        false);
+  LabelMethod = WhiteLabel(Panel2, 186, 1, "");
+  LabelMethod->setToolTip("Click to change the method (or right-click the window)");
 
   ProgressBar2 = new TSmoothProgressBar(this);
   ProgressBar2->setGeometry(8, 357, 393, 9);
@@ -196,6 +198,7 @@ void TForm1::CreateControls() {
       control->setAttribute(Qt::WA_NoMousePropagation);
   }
   Label1->installEventFilter(this);
+  LabelMethod->installEventFilter(this);
   FitCaptions();
   OrderTabStops();
 }

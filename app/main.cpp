@@ -30,6 +30,9 @@ constexpr const char* kUsage =
     "      --version    show the version and exit\n"
     "\n"
     "Without FILE the window starts empty; load a file with \"Load file\" (Ctrl+O) or drop one on it.\n"
+    "The noise reduction method (Adaptive by default, or Classic, the original rule set) is chosen\n"
+    "from the menu a right-click on the window opens. The window remembers the method, the menu's\n"
+    "save choices, the two sliders and the output format in ~/.config/murmex/murmex.conf.\n"
     "Qt's standard options are accepted as well, for example -platform NAME or -style NAME.\n"
     "murmex-cli runs the same load and save from the command line, without a window.\n";
 

@@ -5,16 +5,27 @@
 namespace murmex {
 
 OptionsMenu::OptionsMenu(QWidget* parent) : QMenu(parent) {
+  Header("Noise reduction method");
   auto* methods = new QActionGroup(this);
   methods->setExclusive(true);
   ClassicMethod = MethodEntry("Classic method", NoiseReductionMethod::Classic);
   AdaptiveMethod = MethodEntry("Adaptive method", NoiseReductionMethod::Adaptive);
   methods->addAction(ClassicMethod);
   methods->addAction(AdaptiveMethod);
-  ClassicMethod->setChecked(true);
+  ShowMethod(kDefaultMethod);
   addSeparator();
+  Header("When saving");
   LearnNoise = SaveChoice("Learn the noise from the whole file before saving", &OptionsMenu::OnLearnNoiseChanged);
   KeepTiming = SaveChoice("Keep timing: no delay, same length", &OptionsMenu::OnKeepTimingChanged);
+}
+
+// A title above its entries: never picked, set apart in bold.
+void OptionsMenu::Header(const QString& text) {
+  QAction* header = addAction(text);
+  header->setEnabled(false);
+  QFont font = header->font();
+  font.setBold(true);
+  header->setFont(font);
 }
 
 QAction* OptionsMenu::MethodEntry(const QString& text, NoiseReductionMethod method) {
@@ -44,9 +55,12 @@ void OptionsMenu::SetChoicesEnabled(bool enabled) {
   for (QAction* action : {ClassicMethod, AdaptiveMethod, LearnNoise, KeepTiming}) action->setEnabled(enabled);
 }
 
+QString MethodCaption(NoiseReductionMethod method) {
+  return QString("Method: %1").arg(method == NoiseReductionMethod::Adaptive ? "Adaptive" : "Classic");
+}
+
 QString PreviewSwitchHint(NoiseReductionMethod method) {
-  const QString name = method == NoiseReductionMethod::Adaptive ? "Adaptive" : "Classic";
-  return QString("Enable noise reduction in preview\nMethod: %1 (right-click the window to change)").arg(name);
+  return "Enable noise reduction in preview\n" + MethodCaption(method) + " (right-click the window to change)";
 }
 
 }  // namespace murmex

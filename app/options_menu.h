@@ -9,8 +9,9 @@ class QAction;
 
 namespace murmex {
 
-// The window's right-click menu: the noise reduction method (the preview follows it at once) and
-// two choices that shape how a save runs. It only reports what the user picked; the window
+// The window's right-click menu: the noise reduction method (the preview follows it at once;
+// kDefaultMethod ticked at start) and two choices that shape how a save runs, each group under a
+// title. It only reports what the user picked; the window
 // decides what each choice changes.
 class OptionsMenu : public QMenu {
  public:
@@ -33,10 +34,13 @@ class OptionsMenu : public QMenu {
   QAction* KeepTiming = nullptr;
 
  private:
+  void Header(const QString& text);
   QAction* MethodEntry(const QString& text, NoiseReductionMethod method);
   QAction* SaveChoice(const QString& text, std::function<void(bool)> OptionsMenu::*handler);
 };
 
+// "Method: Adaptive", as the window shows it beside the preview switch.
+QString MethodCaption(NoiseReductionMethod method);
 // The hint of the preview switch: its own words, then the method the preview uses.
 QString PreviewSwitchHint(NoiseReductionMethod method);
 

@@ -20,7 +20,7 @@ json Settings(const CliOptions& o) {
         {"detail", o.Detail},
         {"dc_offset", o.DcOffset},
         {"capture_minima", o.CaptureMinima},
-        {"method", o.Method == NoiseReductionMethod::Adaptive ? "adaptive" : "classic"},
+        {"method", std::string(MethodName(o.Method))},
         {"learn", o.Save.LearnNoiseFirst},
         {"aligned", o.Save.Aligned},
         {"kbps", o.Kbps ? json(std::stoi(*o.Kbps)) : json(nullptr)},

@@ -93,7 +93,9 @@ void Declare(CLI::App& app, RawOptions& raw) {
     flag("--detail", f.Detail, "\"Fourier detail amplifier\" on");
     flag("--dc-offset", f.DcOffset, "\"DC Offset correction\" on");
     flag("--capture-minima", f.CaptureMinima, "\"Capture minima\" on");
-    value("--method", raw.method, "M", "classic | adaptive noise reduction (default classic)");
+    value("--method", raw.method, "M",
+          "adaptive | classic noise reduction (default " + std::string(MethodName(kDefaultMethod)) +
+              "; classic is the original rule set, which barely touches real noise)");
     flag("--learn", f.Save.LearnNoiseFirst, "learn the noise from the whole input before saving it");
     value("--noise-from", raw.noiseFrom, "S-E", "learn the noise from seconds S to E only (a stretch holding only noise)");
     flag("--aligned", f.Save.Aligned, "keep timing: the output has no delay and the input's exact length");

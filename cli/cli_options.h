@@ -25,7 +25,7 @@ struct CliOptions {
     bool Detail = false;
     bool DcOffset = false;
     bool CaptureMinima = false;
-    NoiseReductionMethod Method = NoiseReductionMethod::Classic;
+    NoiseReductionMethod Method = kDefaultMethod;
     SaveMode Save;                    // --learn, --noise-from, --aligned
     bool Force = false;
     bool Info = false;

@@ -110,8 +110,7 @@ private:
             SetReductionPosition(reduction, options);
             reductionPosition_ = reduction;
         }
-        options.Method.store(Position(controls_[kPortMethod], 0, 0, 1) == 1 ? NoiseReductionMethod::Adaptive
-                                                                             : NoiseReductionMethod::Classic,
+        options.Method.store(MethodAtPosition(Position(controls_[kPortMethod], MethodPosition(kDefaultMethod), 0, 1)),
                              std::memory_order_relaxed);
         options.DcOffsetCorrection.store(Toggle(controls_[kPortDcOffset], false), std::memory_order_relaxed);
         options.DetailAmplifier.store(Toggle(controls_[kPortDetail], false), std::memory_order_relaxed);

@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+#include "engine/processing_options.h"
+
 namespace murmex {
 
 // The plugins' URIs and port indices, as murmex.ttl declares them.
@@ -14,7 +16,7 @@ enum PortIndex : uint32_t {
     kPortBias = 0,          // "Noise bias level", dB -20..20
     kPortReduction,         // "Reduction level", 100..1100
     kPortApply,             // "Apply noise reduction" (off: bypass, same delay)
-    kPortMethod,            // 0 classic, 1 adaptive
+    kPortMethod,            // MethodPosition: 0 classic, 1 adaptive
     kPortDcOffset,          // "DC offset correction"
     kPortDetail,            // "Fourier detail amplifier"
     kPortStopEstimation,    // "Stop noise estimation"
@@ -24,5 +26,13 @@ enum PortIndex : uint32_t {
 };
 
 inline constexpr uint32_t kControlPorts = kFirstAudioPort;
+
+// The Method port's positions. Hosts store them in their sessions, so they are never renumbered:
+// a session that stored Classic (0) keeps Classic whatever the default becomes. murmex.ttl's
+// lv2:default for the port is MethodPosition(kDefaultMethod).
+constexpr int MethodPosition(NoiseReductionMethod method) { return method == NoiseReductionMethod::Adaptive ? 1 : 0; }
+constexpr NoiseReductionMethod MethodAtPosition(int position) {
+    return position == 1 ? NoiseReductionMethod::Adaptive : NoiseReductionMethod::Classic;
+}
 
 }  // namespace murmex

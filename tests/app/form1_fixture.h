@@ -2,11 +2,14 @@
 
 #include <QColor>
 #include <QLabel>
+#include <QSettings>
+#include <QTemporaryDir>
 #include <QTest>
 #include <filesystem>
 #include <memory>
 
 #include "app/form1.h"
+#include "app/remembered_choices.h"
 #include "app/widgets/image_button.h"
 #include "app/widgets/skin_label.h"
 #include "engine/processing_options.h"
@@ -15,7 +18,14 @@
 
 namespace murmex::testing {
 
-// One window with its own engine, options and scripted dialogs, as the program would make it.
+// The window's remembered choices live in a folder of the tests' own, never the user's.
+inline void UsePrivateSettings() {
+  static const QTemporaryDir folder;
+  QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, folder.path());
+}
+
+// One window with its own engine, options and scripted dialogs, as the program would make it;
+// it starts from no remembered choices unless told to keep what an earlier window left.
 struct Form1Fixture {
   ProcessingOptions options;
   SpectralEngine engine{options};
@@ -23,7 +33,9 @@ struct Form1Fixture {
   std::unique_ptr<TForm1> form;
   bool active = false;
 
-  Form1Fixture() {
+  explicit Form1Fixture(bool keepSettings = false) {
+    UsePrivateSettings();
+    if (!keepSettings) QSettings(kSettingsOrganisation, kSettingsApplication).clear();
     form = std::make_unique<TForm1>(options, engine, dialogs);
     form->show();
     // Keys reach the window's shortcuts only while it is the active window.

@@ -2,12 +2,14 @@
 #include <QApplication>
 #include <QContextMenuEvent>
 #include <QLabel>
+#include <QSettings>
 #include <QTest>
 
 #include "app/options_menu.h"
 #include "app/widgets/bitmap_check_box.h"
 #include "app/widgets/image_button.h"
 #include "app/widgets/image_view.h"
+#include "app/widgets/skin_label.h"
 #include "app/widgets/smooth_progress_bar.h"
 #include "app/widgets/track_bar.h"
 #include "tests/app/form1_fixture.h"
@@ -58,8 +60,13 @@ class OptionsMenuTest : public QObject {
     Form1Fixture f;
     TForm1& w = *f.form;
     OptionsMenu& menu = *w.OptionsMenu1;
-    QCOMPARE(CheckedEntries(menu), QString("1000"));
-    QVERIFY(w.CheckBox1->toolTip().contains("Method: Classic"));
+    // The product's default, shown without opening the menu.
+    QCOMPARE(f.options.Method.load(), kDefaultMethod);
+    QCOMPARE(CheckedEntries(menu), QString("0100"));
+    QCOMPARE(w.LabelMethod->text(), QString("Method: Adaptive"));
+    QVERIFY(w.LabelMethod->isVisible());
+    QCOMPARE(menu.actions().first()->text(), QString("Noise reduction method"));
+    QVERIFY(!menu.actions().first()->isEnabled());
 
     struct Pick {
       QAction* entry;
@@ -67,14 +74,50 @@ class OptionsMenuTest : public QObject {
       const char* ticks;
       const char* hint;
     };
-    for (const Pick& pick : {Pick{menu.AdaptiveMethod, NoiseReductionMethod::Adaptive, "0100", "Method: Adaptive"},
-                             Pick{menu.AdaptiveMethod, NoiseReductionMethod::Adaptive, "0100", "Method: Adaptive"},
-                             Pick{menu.ClassicMethod, NoiseReductionMethod::Classic, "1000", "Method: Classic"}}) {
+    for (const Pick& pick : {Pick{menu.ClassicMethod, NoiseReductionMethod::Classic, "1000", "Method: Classic"},
+                             Pick{menu.ClassicMethod, NoiseReductionMethod::Classic, "1000", "Method: Classic"},
+                             Pick{menu.AdaptiveMethod, NoiseReductionMethod::Adaptive, "0100", "Method: Adaptive"}}) {
       pick.entry->trigger();
       QCOMPARE(f.options.Method.load(), pick.method);
       QCOMPARE(CheckedEntries(menu), QString(pick.ticks));
       QVERIFY2(w.CheckBox1->toolTip().startsWith("Enable noise reduction in preview"), qPrintable(w.CheckBox1->toolTip()));
       QVERIFY2(w.CheckBox1->toolTip().contains(pick.hint), qPrintable(w.CheckBox1->toolTip()));
+      QCOMPARE(w.LabelMethod->text(), QString(pick.hint));
+    }
+    // A click on the method's caption opens the menu too.
+    QTest::mouseClick(w.LabelMethod, Qt::LeftButton);
+    QTRY_COMPARE(QApplication::activePopupWidget(), static_cast<QWidget*>(&menu));
+    menu.close();
+  }
+
+  // What one window leaves, the next one starts with; a damaged or foreign value gives its default.
+  void ChoicesAreRememberedAndDamagedOnesFallBackToDefaults() {
+    // Stored key=value lines, then method, menu ticks, sliders, format, its value and VBR.
+    const QList<QPair<QStringList, QString>> rows = {
+        {{}, "adaptive 0100 0 600 WAV 1411 0"},
+        {{"method=classic", "learn_noise_first=true", "keep_timing=true", "noise_bias_level=-7", "reduction_level=900",
+          "output/format=mp3", "output/vbr=false", "output/value=320"},
+         "classic 1011 -7 900 MP3 320 0"},
+        {{"output/format=OGG", "output/vbr=true", "output/value=8"}, "adaptive 0100 0 600 OGG 8 1"},
+        {{"method=fancy", "learn_noise_first=maybe", "keep_timing=2", "noise_bias_level=99", "reduction_level=12abc",
+          "output/format=wma", "output/vbr=yes", "output/value=999"},
+         "adaptive 0100 0 600 WMA 256 0"},
+    };
+    for (const auto& [stored, expected] : rows) {
+      QSettings(kSettingsOrganisation, kSettingsApplication).clear();
+      QSettings settings(kSettingsOrganisation, kSettingsApplication);
+      for (const QString& line : stored) settings.setValue(line.section('=', 0, 0), line.section('=', 1));
+      settings.sync();
+      for (int run = 0; run < 2; ++run) {  // as stored, then as the first window left it
+        Form1Fixture f(true);
+        const TForm1& w = *f.form;
+        QCOMPARE(QStringList({QString::fromStdString(std::string(MethodName(f.options.Method))), CheckedEntries(*w.OptionsMenu1),
+                              QString::number(w.NoiseLevel1->value()), QString::number(w.att1->value()),
+                              w.labelFormat->Text(), w.labelKbps->Text(), QString::number(w.vbr_check->Checked())})
+                     .join(' '),
+                 expected);
+        QCOMPARE(f.options.ReductionFactor.load(), ReductionFactorFor(w.att1->value()));
+      }
     }
   }
 

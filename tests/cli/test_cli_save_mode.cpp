@@ -7,6 +7,7 @@
 
 #include "cli/cli_options.h"
 #include "tests/cli/cli_process.h"
+#include "tests/export/export_rig.h"
 #include "tests/export/wav_test_files.h"
 
 namespace murmex {
@@ -23,10 +24,10 @@ TEST(CliSaveMode, FlagsSetTheMethodAndTheSaveMode) {
         std::optional<std::pair<double, double>> stretch;
     };
     const Case cases[] = {
-        {{"in.wav"}, NoiseReductionMethod::Classic, false, false, std::nullopt},
+        {{"in.wav"}, kDefaultMethod, false, false, std::nullopt},
         {{"--method", "adaptive", "in.wav"}, NoiseReductionMethod::Adaptive, false, false, std::nullopt},
         {{"--method=Classic", "--learn", "in.wav"}, NoiseReductionMethod::Classic, true, false, std::nullopt},
-        {{"--aligned", "--noise-from", "0.5-2", "in.wav"}, NoiseReductionMethod::Classic, false, true, std::pair{0.5, 2.0}},
+        {{"--aligned", "--noise-from", "0.5-2", "in.wav"}, kDefaultMethod, false, true, std::pair{0.5, 2.0}},
     };
     for (const Case& c : cases) {
         const CliParseResult r = ParseCommandLine(c.args);
@@ -37,6 +38,28 @@ TEST(CliSaveMode, FlagsSetTheMethodAndTheSaveMode) {
         EXPECT_EQ(r.Options.Save.Aligned, c.aligned);
         EXPECT_EQ(r.Options.Save.NoiseFrom, c.stretch);
     }
+}
+
+// The default method is the window's; --method classic is the original engine, byte for byte.
+TEST(CliSaveMode, DefaultMethodIsTheProductsAndClassicIsTheOriginalEngine) {
+    TempFolder dir;
+    WriteWav(dir.path() / "in.wav", NoisyTone(30000, 2), 44100, 2);
+    const auto engine = [&](NoiseReductionMethod method) {
+        ExportRig rig;
+        rig.Load(dir.path() / "in.wav");
+        rig.Options.Method = method;
+        EXPECT_TRUE(rig.Save(dir / "engine.wav"));
+        return ReadFile(dir.path() / "engine.wav");
+    };
+    const auto cli = [&](std::vector<std::string> args) {
+        args.insert(args.end(), {"--quiet", "--force", "-o", dir / "cli.wav", dir / "in.wav"});
+        EXPECT_EQ(RunCli(args).ExitCode, 0);
+        return ReadFile(dir.path() / "cli.wav");
+    };
+    const auto classic = engine(NoiseReductionMethod::Classic);
+    EXPECT_EQ(cli({"--method", "classic"}), classic);
+    EXPECT_EQ(cli({}), engine(kDefaultMethod));
+    EXPECT_NE(cli({}), classic);
 }
 
 TEST(CliSaveMode, WrongValuesAreUsageErrorsNamingThem) {

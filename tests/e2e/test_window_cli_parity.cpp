@@ -125,6 +125,8 @@ class WindowCliParityTest : public QObject {
     Form1Fixture f;
     TForm1& w = *f.form;
     LoadThroughDialog(f, input);
+    // The classic method: the detail amplifier is one of its rules.
+    w.OptionsMenu1->ClassicMethod->trigger();
     w.NoiseLevel1->setValue(3);
     w.att1->setValue(800);
     QTest::mouseClick(w.CheckBox3, Qt::LeftButton);
@@ -140,16 +142,17 @@ class WindowCliParityTest : public QObject {
     // Header, the source and the one block of latency: the whole source went through.
     QCOMPARE(int64_t(windowBytes.size()), 44 + w.Loader().Info().LengthBytes + 2048);
 
-    const Args matching{"--bias", "3", "--reduction", "800", "--dc-offset", "--detail"};
+    const Args matching{"--method", "classic", "--bias", "3", "--reduction", "800", "--dc-offset", "--detail"};
     const QByteArray cliBytes = SaveWithCli(matching, input, root / "cli" / "take.wav");
     QCOMPARE(cliBytes.size(), windowBytes.size());
     QCOMPARE(FirstDifference(cliBytes, windowBytes), qsizetype(-1));
 
     EveryChangedSettingDiffers(windowBytes,
-                               {{"--bias", "2", "--reduction", "800", "--dc-offset", "--detail"},
-                                {"--bias", "3", "--reduction", "790", "--dc-offset", "--detail"},
-                                {"--bias", "3", "--reduction", "800", "--detail"},
-                                {"--bias", "3", "--reduction", "800", "--dc-offset"}},
+                               {{"--method", "classic", "--bias", "2", "--reduction", "800", "--dc-offset", "--detail"},
+                                {"--method", "classic", "--bias", "3", "--reduction", "790", "--dc-offset", "--detail"},
+                                {"--method", "classic", "--bias", "3", "--reduction", "800", "--detail"},
+                                {"--method", "classic", "--bias", "3", "--reduction", "800", "--dc-offset"},
+                                {"--bias", "3", "--reduction", "800", "--dc-offset", "--detail"}},
                                input, root / "cli" / "variant.wav");
   }
 

@@ -170,7 +170,7 @@ void ApplyControl(const ControlChange& change, ProcessingOptions& options, bool&
         case kPortBias: SetBiasPosition(position, options); break;
         case kPortReduction: SetReductionPosition(position, options); break;
         case kPortApply: process = on; break;
-        case kPortMethod: options.Method = position == 1 ? NoiseReductionMethod::Adaptive : NoiseReductionMethod::Classic; break;
+        case kPortMethod: options.Method = MethodAtPosition(position); break;
         case kPortDcOffset: options.DcOffsetCorrection = on; break;
         case kPortDetail: options.DetailAmplifier = on; break;
         case kPortStopEstimation: options.StopNoiseEstimation = on; break;
@@ -202,6 +202,8 @@ std::vector<int16_t> RunBlocks(LoadedEngine& loaded, std::vector<int16_t> input,
 std::vector<int16_t> EngineOutput(int channels, const std::vector<int16_t>& input, const std::vector<ControlChange>& changes,
                                   const std::vector<int16_t>& learn, const std::vector<ControlChange>& learnChanges) {
     LoadedEngine loaded(channels);
+    // The plugin starts with the Method port's default.
+    loaded.options.Method = kDefaultMethod;
     loaded.engine->SetSampleRate(static_cast<int>(kTestRate));
     bool process = true;
     if (!learn.empty()) {

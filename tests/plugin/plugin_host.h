@@ -84,7 +84,7 @@ private:
 std::vector<int16_t> TestSignal(int channels, size_t frames, unsigned seed);
 
 // The engine's block contract over `input` (zero-padded to whole blocks), set up as the plugin
-// sets it up, each change made before the first block that completes at or after its frame;
+// sets it up (kDefaultMethod unless a change says otherwise), each change made before the first block that completes at or after its frame;
 // first through `learn`, when given, followed by a run that keeps the noise. Returns the
 // concatenated output blocks.
 std::vector<int16_t> EngineOutput(int channels, const std::vector<int16_t>& input, const std::vector<ControlChange>& changes,

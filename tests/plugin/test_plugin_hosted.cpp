@@ -55,6 +55,18 @@ TEST(PluginHosted, OutputIsTheEnginesOneBlockLaterWhateverTheBlocksAndSwitches) 
     }
 }
 
+// The bundle's Method port starts where the window and murmex-cli start; the positions hosts
+// store stay put, so a session that stored Classic gets the classic engine (the cases above).
+TEST(PluginHosted, MethodPortDefaultIsTheProductDefault) {
+    LilvHost host;
+    for (const char* uri : {kMonoPluginUri, kStereoPluginUri}) {
+        const LilvPlugin* plugin = host.Plugin(uri);
+        std::vector<float> defaults(lilv_plugin_get_num_ports(plugin));
+        lilv_plugin_get_port_ranges_float(plugin, nullptr, nullptr, defaults.data());
+        EXPECT_EQ(defaults[kPortMethod], MethodPosition(kDefaultMethod)) << uri;
+    }
+}
+
 TEST(PluginHosted, SessionKeepsTheLearntNoiseAsTheEngineKeepsIt) {
     struct Case {
         Layout layout;
