@@ -5,18 +5,26 @@ import os
 
 import numpy as np
 from scipy import signal
+from scipy.io import wavfile
+
+
+def per_file(make):
+    """A tool run once per file, make(src, out, lead) giving its commands. A tool takes a list of
+    (input, output, seconds of noise alone at the start) and gives the commands that make them."""
+    return lambda jobs: [cmd for src, out, lead in jobs for cmd in make(src, out, lead)]
 
 
 def murmex_tools(build):
     """murmex-denoise-wav of a build folder, each method named explicitly: the default may change."""
     denoise = os.path.join(build, "bench", "engine", "murmex-denoise-wav")
     return {
-        "murmex adaptive": lambda src, out, lead: [[denoise, "adaptive", src, out]],
-        "murmex adaptive, learnt": lambda src, out, lead: [[denoise, "adaptive", src, out, "--learn"]],
-        "murmex classic": lambda src, out, lead: [[denoise, "classic", src, out]],
+        "murmex adaptive": per_file(lambda src, out, lead: [[denoise, "adaptive", src, out]]),
+        "murmex adaptive, learnt": per_file(lambda src, out, lead: [[denoise, "adaptive", src, out, "--learn"]]),
+        "murmex classic": per_file(lambda src, out, lead: [[denoise, "classic", src, out]]),
     }
 
 
+@per_file
 def sox_noisered(src, out, lead):
     """sox noisered 0.21 with its profile taken from the first `lead` seconds."""
     return [["sox", src, "-n", "trim", "0", f"{lead:.4f}", "noiseprof", out + ".prof"],
@@ -24,8 +32,17 @@ def sox_noisered(src, out, lead):
 
 
 def ffmpeg_filter(chain):
-    return lambda src, out, lead: [["ffmpeg", "-nostdin", "-y", "-loglevel", "error", "-i", src, "-af", chain,
-                                    "-c:a", "pcm_s16le", out]]
+    """An ffmpeg filter chain, "{rate}" in it standing for the input's rate. One ffmpeg makes every
+    output of a list, each through a chain of its own: its start-up outweighs the filtering."""
+    def commands(jobs):
+        cmd = ["ffmpeg", "-nostdin", "-y", "-loglevel", "error"]
+        for src, _, _ in jobs:
+            cmd += ["-i", src]
+        for index, (src, out, _) in enumerate(jobs):
+            cmd += ["-map", f"{index}:a", "-af", chain.format(rate=wavfile.read(src, mmap=True)[0]),
+                    "-c:a", "pcm_s16le", out]
+        return [cmd]
+    return commands
 
 
 def align(output, reference):
