@@ -3,21 +3,14 @@
 //   murmex-speex-denoise INPUT.wav OUTPUT.wav
 #include <speex/speex_preprocess.h>
 
-#include <exception>
-#include <iostream>
 #include <memory>
 #include <stdexcept>
+#include <string>
 
 #include "bench/quality/wav_file.h"
 
 int main(int argc, char** argv) {
-    if (argc != 3) {
-        std::cerr << "usage: murmex-speex-denoise INPUT.wav OUTPUT.wav\n";
-        return 2;
-    }
-    try {
-        murmex_bench::Pcm pcm = murmex_bench::ReadWav(argv[1]);
-        if (pcm.channels != 1) throw std::runtime_error(std::string(argv[1]) + ": needs one channel");
+    return murmex_bench::RunMonoFilter(argc, argv, "murmex-speex-denoise", [](murmex_bench::Pcm& pcm) {
         const int frame = pcm.rate / 50;
         std::unique_ptr<SpeexPreprocessState, decltype(&speex_preprocess_state_destroy)> state(
             speex_preprocess_state_init(frame, pcm.rate), speex_preprocess_state_destroy);
@@ -32,10 +25,5 @@ int main(int argc, char** argv) {
             speex_preprocess_run(state.get(), &pcm.samples[pos]);
         }
         pcm.samples.resize(length);
-        murmex_bench::WriteWav(argv[2], pcm);
-    } catch (const std::exception& e) {
-        std::cerr << "murmex-speex-denoise: " << e.what() << "\n";
-        return 1;
-    }
-    return 0;
+    });
 }

@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <cstring>
+#include <exception>
 #include <fstream>
+#include <iostream>
 #include <iterator>
 #include <stdexcept>
 
@@ -53,6 +55,27 @@ void WriteWav(const std::string& path, const Pcm& pcm) {
     out.write(reinterpret_cast<const char*>(pcm.samples.data()), static_cast<std::streamsize>(dataBytes));
     out.close();
     if (!out) throw std::runtime_error(path + ": write failed");
+}
+
+int RunMonoFilter(int argc, char** argv, const std::string& name, const std::function<void(Pcm&)>& process) {
+    if (argc != 3) {
+        std::cerr << "usage: " << name << " INPUT.wav OUTPUT.wav\n";
+        return 2;
+    }
+    try {
+        Pcm pcm = ReadWav(argv[1]);
+        if (pcm.channels != 1) throw std::runtime_error(std::string(argv[1]) + ": needs one channel");
+        try {
+            process(pcm);
+        } catch (const std::exception& e) {
+            throw std::runtime_error(std::string(argv[1]) + ": " + e.what());
+        }
+        WriteWav(argv[2], pcm);
+    } catch (const std::exception& e) {
+        std::cerr << name << ": " << e.what() << "\n";
+        return 1;
+    }
+    return 0;
 }
 
 }  // namespace murmex_bench

@@ -5,21 +5,14 @@
 #include <webrtc/modules/interface/module_common_types.h>
 
 #include <algorithm>
-#include <exception>
-#include <iostream>
 #include <memory>
 #include <stdexcept>
+#include <string>
 
 #include "bench/quality/wav_file.h"
 
 int main(int argc, char** argv) {
-    if (argc != 3) {
-        std::cerr << "usage: murmex-webrtc-denoise INPUT.wav OUTPUT.wav\n";
-        return 2;
-    }
-    try {
-        murmex_bench::Pcm pcm = murmex_bench::ReadWav(argv[1]);
-        if (pcm.channels != 1) throw std::runtime_error(std::string(argv[1]) + ": needs one channel");
+    return murmex_bench::RunMonoFilter(argc, argv, "murmex-webrtc-denoise", [](murmex_bench::Pcm& pcm) {
         std::unique_ptr<webrtc::AudioProcessing> apm(webrtc::AudioProcessing::Create());
         if (!apm) throw std::runtime_error("webrtc::AudioProcessing::Create failed");
         if (apm->noise_suppression()->set_level(webrtc::NoiseSuppression::kHigh) != webrtc::AudioProcessing::kNoError ||
@@ -35,16 +28,11 @@ int main(int argc, char** argv) {
                               webrtc::AudioFrame::kNormalSpeech, webrtc::AudioFrame::kVadUnknown, 1);
             const int error = apm->ProcessStream(&audio);
             if (error != webrtc::AudioProcessing::kNoError) {
-                throw std::runtime_error(std::string(argv[1]) + ": WebRTC ProcessStream failed with " +
-                                         std::to_string(error) + " at " + std::to_string(pcm.rate) + " Hz");
+                throw std::runtime_error("WebRTC ProcessStream failed with " + std::to_string(error) + " at " +
+                                         std::to_string(pcm.rate) + " Hz");
             }
             std::copy(audio.data_, audio.data_ + frame, &pcm.samples[pos]);
         }
         pcm.samples.resize(length);
-        murmex_bench::WriteWav(argv[2], pcm);
-    } catch (const std::exception& e) {
-        std::cerr << "murmex-webrtc-denoise: " << e.what() << "\n";
-        return 1;
-    }
-    return 0;
+    });
 }
