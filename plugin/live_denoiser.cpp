@@ -53,6 +53,8 @@ public:
 }  // namespace
 
 LiveDenoiser::LiveDenoiser(int channels, double sampleRate) : engine_(options_) {
+    // As the Method port's default, so that the latency reported before the first run holds.
+    options_.Method = kDefaultMethod;
     // A rate that is no number or out of all proportion leaves the engine's default rate.
     engine_.LoadFor(channels, sampleRate >= 1.0 && sampleRate <= 1e7 ? static_cast<int>(sampleRate + 0.5) : 0);
     blockFrames_ = SpectralEngine::kBlockSamples / channels;

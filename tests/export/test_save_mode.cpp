@@ -147,9 +147,11 @@ TEST_F(SaveModeTest, ANoisePrintChangesTheFirstSecondsAndNotTheSettledEnd) {
         double headChange;  // least RMS change of the first half second, relative to its level
         bool endSettles;    // the last second is the same with and without the print
     };
+    // In its short frames the adaptive method's own warm-up is over within the first tenth of a
+    // second, so a print changes a few percent of the first half second.
     const Case cases[] = {
-        {"adaptive, learn", NoiseReductionMethod::Adaptive, Mode(true, true), false, 0.1, true},
-        {"adaptive, noise from 0-1 s", NoiseReductionMethod::Adaptive, Mode(false, true, std::pair{0.0, 1.0}), false, 0.1, true},
+        {"adaptive, learn", NoiseReductionMethod::Adaptive, Mode(true, true), false, 0.02, true},
+        {"adaptive, noise from 0-1 s", NoiseReductionMethod::Adaptive, Mode(false, true, std::pair{0.0, 1.0}), false, 0.02, true},
         // The classic tracker learns slowly at any level, so its print only nudges the start.
         {"classic, learn", NoiseReductionMethod::Classic, Mode(true, true), false, 1e-6, true},
         // Frozen, the learnt estimate holds to the end.

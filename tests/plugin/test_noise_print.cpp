@@ -87,6 +87,12 @@ TEST(NoisePrint, NoSessionSilencesThePlugin) {
         for (size_t i = runs[0].offset; i < bytes.size(); ++i) bytes[i] = static_cast<uint8_t>(rng());
         payloads.push_back({"random bytes", bytes, false});
         for (const auto& run : runs) {
+            // Only the sizes a frame has are taken there: the good print's stays.
+            if (std::string(run.name) == "adaptive frame bins") {
+                std::copy_n(good.begin() + static_cast<std::ptrdiff_t>(run.offset), 4,
+                            bytes.begin() + static_cast<std::ptrdiff_t>(run.offset));
+                continue;
+            }
             std::uniform_real_distribution<double> exponent(-30.0, std::log10(run.highest));
             for (size_t i = 0; i < run.count; ++i) {
                 const double value = run.kind == Kind::Number ? (rng() % 8 == 0 ? 0.0 : std::pow(10.0, exponent(rng)))
