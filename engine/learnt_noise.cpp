@@ -54,15 +54,14 @@ constexpr std::array<const char*, 6> kClassicArrayNames{"noise estimate", "biase
 // True when every value of `run` lies within its range (a NaN lies within none).
 bool WithinRange(const uint8_t* bytes, const LearntNoise::StoredValues& run) {
     using Kind = LearntNoise::StoredValues::Kind;
-    const size_t size = run.kind == Kind::Flag ? 1 : 4;
     for (size_t i = 0; i < run.count; ++i) {
-        const uint8_t* at = bytes + run.offset + i * size;
-        double value = at[0];
+        const uint8_t* at = bytes + run.offset + i * 4;
+        double value;
         if (run.kind == Kind::Number) {
             float number;
             std::memcpy(&number, at, sizeof number);
             value = number;
-        } else if (run.kind == Kind::Count) {
+        } else {
             int32_t count;
             std::memcpy(&count, at, sizeof count);
             value = count;

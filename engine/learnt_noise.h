@@ -37,7 +37,7 @@ public:
     // the adaptive method (its gain table and time constants, from its set-up) are not stored:
     // the engine builds its own.
     struct StoredValues {
-        enum class Kind { Number, Count, Flag };  // float, 32-bit integer, one byte
+        enum class Kind { Number, Count };  // float, 32-bit integer
         const char* name;
         size_t offset;  // of the first value from the start of the bytes
         size_t count;

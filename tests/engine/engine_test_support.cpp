@@ -67,10 +67,8 @@ double Rms(const std::vector<int16_t>& samples, size_t from) {
 
 void SetStoredValue(std::vector<uint8_t>& bytes, const LearntNoise::StoredValues& run, size_t index, double value) {
     using Kind = LearntNoise::StoredValues::Kind;
-    uint8_t* at = bytes.data() + run.offset + index * (run.kind == Kind::Flag ? 1 : 4);
-    if (run.kind == Kind::Flag) {
-        *at = static_cast<uint8_t>(value);
-    } else if (run.kind == Kind::Count) {
+    uint8_t* at = bytes.data() + run.offset + index * 4;
+    if (run.kind == Kind::Count) {
         const auto count = static_cast<int32_t>(value);
         std::memcpy(at, &count, sizeof count);
     } else {

@@ -74,9 +74,8 @@ TEST(NoisePrint, NoSessionSilencesThePlugin) {
     };
     std::vector<Payload> payloads;
     for (size_t i = 0; i < runs.size(); ++i) {
-        const double damage = runs[i].kind == Kind::Flag    ? 3.0
-                              : runs[i].kind == Kind::Count ? -5.0
-                                                            : std::array<double, 4>{NAN, INFINITY, -1.0, FLT_MAX}[i % 4];
+        const double damage = runs[i].kind == Kind::Count ? -5.0
+                                                          : std::array<double, 4>{NAN, INFINITY, -1.0, FLT_MAX}[i % 4];
         std::vector<uint8_t> bytes = good;
         SetStoredValue(bytes, runs[i], runs[i].count / 2, damage);
         payloads.push_back({std::string(runs[i].name) + " = " + std::to_string(damage), bytes, false});
@@ -96,7 +95,7 @@ TEST(NoisePrint, NoSessionSilencesThePlugin) {
             std::uniform_real_distribution<double> exponent(-30.0, std::log10(run.highest));
             for (size_t i = 0; i < run.count; ++i) {
                 const double value = run.kind == Kind::Number ? (rng() % 8 == 0 ? 0.0 : std::pow(10.0, exponent(rng)))
-                                                              : static_cast<double>(rng() % (run.kind == Kind::Flag ? 2 : 1000));
+                                                              : static_cast<double>(rng() % 1000);
                 SetStoredValue(bytes, run, i, std::min(value, run.highest));
             }
         }
